@@ -1,0 +1,202 @@
+// XmlDoc: the reader's own XML engine.
+//
+// A document is one contiguous 8-bit text plus an element index: an array of
+// 32-byte records, one per element, giving each element's span in the text and
+// its links to parent, children and siblings. There is no tree of node objects.
+// Navigation walks the index; reading an attribute or content re-scans the
+// element's own span; edits rewrite the text in place and shift the spans of
+// the records behind the edit, so record numbers of untouched elements stay
+// stable. Failures are reported by results (false, 0, ""), never by throwing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vrel {
+
+// Document flags.
+enum DocFlag : uint32_t {
+  Utf16File = 1,   // last file read was UTF-16LE; the next save writes UTF-16LE
+  Modified = 2,    // set by every edit
+  Utf8Bom = 4,     // last file read had a UTF-8 byte order mark
+  IgnoreCase = 8,  // names compare without regard to case
+};
+
+// Flags of the flags-and-level word of an element record.
+enum RecordFlag : uint32_t {
+  LevelMask = 0xFFFF,
+  Removed = 1u << 17,        // the whole word of a record on the free list
+  FirstSibling = 1u << 19,   // the record is its parent's first child
+  Unended = 1u << 20,        // no end tag; closed at its start tag
+  ContainsError = 1u << 21,  // an erroneous node or stray end tag lies directly inside
+  IllFormed = 1u << 23,      // set on the record below which a parse found errors
+};
+
+// Node types returned by ScanNode and FindNode.
+enum NodeType : int {
+  EndOfTextToken = -2,  // scanner only
+  ErrorToken = -1,      // scanner only
+  EndTagToken = 0,      // scanner only
+  ElementNode = 1,
+  TextNode = 2,
+  WhitespaceNode = 4,
+  CDataNode = 8,
+  ProcessingInstructionNode = 16,
+  CommentNode = 32,
+  DocumentTypeNode = 64,
+  LoneEndTagNode = 128,
+  ErrorNode = 0x8000,
+};
+
+// Option flags of edits and of ToMarkupText.
+enum EditFlag : unsigned {
+  AsCData = 1,
+  NoLineBreaks = 2,
+  SpaceBeforeSlash = 4,
+  KeepReferences = 8,
+  NoEndTag = 0x10,
+  EscapeQuotes = 0x100,
+  ReplaceContent = 0x1000,
+  InsertBefore = 0x2000,
+  AsChild = 0x4000,
+};
+
+// Limits that follow from the record layout.
+constexpr uint32_t kMaxStartTagLength = (1u << 22) - 1;
+constexpr uint32_t kMaxEndTagLength = (1u << 10) - 1;
+constexpr uint32_t kMaxLevel = 0xFFFF;
+constexpr int kRecordsPerSegment = 65536;
+
+struct ElementRecord {
+  int32_t start;            // offset of the "<" of the start tag
+  int32_t length;           // start tag through end tag (start tag alone if empty or unended)
+  uint32_t tagLengths;      // low 22 bits start-tag length, high 10 bits end-tag length
+  uint32_t flagsAndLevel;   // low 16 bits level, high bits RecordFlag
+  int32_t parent;           // 0 = document record
+  int32_t firstChild;       // 0 = none
+  int32_t nextSibling;      // 0 = last
+  int32_t previousSibling;  // for the first child: the last child
+
+  uint32_t StartTagLength() const { return tagLengths & kMaxStartTagLength; }
+  uint32_t EndTagLength() const { return tagLengths >> 22; }
+  uint32_t Level() const { return flagsAndLevel & LevelMask; }
+  bool Has(uint32_t flag) const { return (flagsAndLevel & flag) != 0; }
+};
+static_assert(sizeof(ElementRecord) == 32, "records are eight 32-bit words");
+
+// What ScanNode reads from and advances.
+struct XmlScanner {
+  const char* text = nullptr;
+  int32_t textLength = 0;
+  int32_t next = 0;        // next offset to scan
+  int32_t tokenStart = 0;  // span of the end tag's name after an end tag
+  int32_t tokenEnd = -1;   // inclusive; lower than tokenStart means empty
+  uint32_t flags = 0;      // IgnoreCase
+};
+
+constexpr uint32_t kNodeEmptyElement = 0x10000;  // start tag ends in "/>"
+
+// What ScanNode fills for one node.
+struct XmlNode {
+  int type = 0;
+  int32_t start = 0;
+  int32_t length = 0;
+  uint32_t flags = 0;
+  std::string name;  // tag or target name, or the message of an error node
+};
+
+class XmlDoc {
+ public:
+  XmlDoc();
+  ~XmlDoc();
+  XmlDoc(const XmlDoc& other);
+  XmlDoc& operator=(const XmlDoc& other);
+  XmlDoc(XmlDoc&& other) noexcept;
+  XmlDoc& operator=(XmlDoc&& other) noexcept;
+
+  // Loading, parsing and saving.
+  bool SetDocumentText(const char* text);  // null means empty
+  bool SetDocumentText(std::string_view text);
+  bool LoadFile(const std::string& path);
+  bool SaveFile(const std::string& path);
+  bool ParseDocument();
+  bool IsWellFormed() const;
+  const std::string& GetResultText() const { return resultText_; }
+  const std::string& GetDocumentText() const { return text_; }
+  uint32_t GetDocumentFlags() const { return docFlags_; }
+  void SetDocumentFlags(uint32_t flags) { docFlags_ = flags; }
+  bool IsModified() const { return (docFlags_ & Modified) != 0; }
+
+  // The cursor.
+  void SetPositions(int parent, int current, int child);
+  int GetParentPosition() const { return parent_; }
+  int GetCurrentPosition() const { return current_; }
+  int GetChildPosition() const { return child_; }
+  int GetNodeType() const { return nodeType_; }
+  bool FindElement(const char* nameOrPath = nullptr);
+  bool FindChildElement(const char* nameOrPath = nullptr);
+  bool EnterElement();
+  bool LeaveElement();
+  int FindNode(int typeMask = 0);
+
+  // Reading. The forms without an element number work on the current element,
+  // the Child forms on the child element.
+  std::string GetNodeName() const;
+  std::string GetElementName(int n) const;
+  std::string GetTagName() const { return GetElementName(current_); }
+  std::string GetChildTagName() const { return GetElementName(child_); }
+  std::string GetAttribute(int n, const char* name) const;
+  std::string GetAttribute(const char* name) const { return GetAttribute(current_, name); }
+  std::string GetChildAttribute(const char* name) const { return GetAttribute(child_, name); }
+  std::string GetAttributeName(int index) const;
+  std::string GetContent(int n) const;
+  std::string GetContent() const;  // the current node when one is current
+  std::string GetChildContent() const { return GetContent(child_); }
+  std::string GetSubDocument(int n) const;
+
+  // Edits.
+  bool SetAttribute(int n, const char* name, std::string_view value);
+  bool SetAttribute(const char* name, std::string_view value) { return SetAttribute(current_, name, value); }
+  bool SetChildAttribute(const char* name, std::string_view value) { return SetAttribute(child_, name, value); }
+  bool SetAttributeInt(int n, const char* name, int value);
+  bool RemoveAttribute(int n, const char* name);
+  bool SetContent(int n, std::string_view text, unsigned flags = 0);
+  bool SetContent(std::string_view text, unsigned flags = 0);  // current node or element
+  bool SetChildContent(std::string_view text, unsigned flags = 0) { return SetContent(child_, text, flags); }
+  bool AddElement(const char* name, std::string_view value = {}, unsigned flags = 0);
+  bool AddSubDocument(std::string_view fragment, unsigned flags = 0);
+  bool RemoveElement();
+  bool RemoveChildElement();
+  void CopyFrom(const XmlDoc& other);
+
+  // The index, read-only, for tools and checks.
+  const ElementRecord* GetRecord(int n) const;  // null when n was never handed out
+  int GetHighWaterMark() const { return highWater_; }
+
+  // The tokenizer and the index builder.
+  static int ScanNode(XmlScanner& scanner, XmlNode& node);
+  int BuildIndex(int below, XmlScanner& scanner);
+
+ private:
+  ElementRecord& Record(int n) { return segments_[n >> 16][n & 0xFFFF]; }
+  const ElementRecord& Record(int n) const { return segments_[n >> 16][n & 0xFFFF]; }
+
+  std::string text_;
+  std::string resultText_;
+  int parent_ = 0;
+  int current_ = 0;
+  int child_ = 0;
+  int highWater_ = 1;
+  int freeHead_ = 0;
+  int nodeType_ = 0;
+  int32_t nodeOffset_ = 0;
+  int32_t nodeLength_ = 0;
+  uint32_t docFlags_ = 0;
+  std::vector<std::unique_ptr<ElementRecord[]>> segments_;
+  int capacity_ = 0;
+};
+
+}  // namespace vrel
