@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -181,8 +182,128 @@ class XmlDoc {
   int BuildIndex(int below, XmlScanner& scanner);
 
  private:
+  // A node as the tokenizer finds it: spans into the text, no copies.
+  struct ScannedNode {
+    int type = 0;
+    int32_t start = 0;
+    int32_t length = 0;
+    uint32_t flags = 0;
+    int32_t nameStart = 0;  // tag, target or end-tag name
+    int32_t nameLength = 0;
+    bool unterminated = false;  // the text ended inside a node that would take in any text after it
+    std::string message;        // of an error node
+  };
+  class Tokenizer;
+
+  // What a parse found that text added after it would change.
+  struct ParseOutcome {
+    bool strayEndTag = false;
+    bool unended = false;   // an element was closed at its start tag
+    int32_t openTail = -1;  // start of the node the text ended in, if unterminated
+  };
+
+  // One attribute of a start tag or processing instruction.
+  struct AttributeToken {
+    int32_t begin = 0;  // where the attribute's text starts
+    int32_t nameStart = 0, nameLength = 0;
+    int32_t valueStart = 0, valueLength = 0;
+    bool hasValue = false;
+    bool quoted = false;
+    int32_t end = 0;  // just past the attribute, closing quote included
+  };
+
+  // Where new text goes and how the new elements are linked.
+  struct Placement {
+    int parent = 0;
+    int previous = 0;    // sibling the new elements follow (0: first child)
+    int firstMoved = 0;  // first of the parent's children behind the new text
+    uint32_t level = 0;
+    int32_t at = 0;
+    int32_t replaced = 0;  // the "/" of a parent written "/>"
+    bool lineBreaks = true;
+    bool opensParent = false;
+    uint32_t endTagLength = 0;  // of the end tag an opened parent gets
+    std::string before, after;  // text around the new text
+  };
+
+  static constexpr size_t kMaxTextLength = 0x7FFFFFFF;  // offsets are int32
+
+  static constexpr bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  static constexpr bool EndsName(char c) { return IsWhite(c) || c == '/' || c == '>'; }
+  static constexpr bool StartsName(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') || u == '_' || u == ':' || u > 0x60;
+  }
+  static bool IsValidName(const char* name, bool attribute);
+  static std::string Join(std::initializer_list<std::string_view> parts);
+  static int Scan(XmlScanner& scanner, ScannedNode& node);  // ScanNode by spans
+  bool NameMatches(std::string_view tagName, const char* name) const;
+
   ElementRecord& Record(int n) { return segments_[n >> 16][n & 0xFFFF]; }
   const ElementRecord& Record(int n) const { return segments_[n >> 16][n & 0xFFFF]; }
+  bool HasIndex() const { return capacity_ > 0; }
+  bool IsLive(int n) const { return n > 0 && n < highWater_ && !Record(n).Has(Removed); }
+  bool IsPosition(int n) const { return n == 0 ? HasIndex() : IsLive(n); }
+  bool NodeIsCurrent() const { return nodeType_ > ElementNode; }
+  // Written "/>": no end tag, and not for want of one.
+  static bool IsEmptyForm(const ElementRecord& r) { return r.EndTagLength() == 0 && !r.Has(Unended); }
+  int FirstChild(int n) const { return Record(n).firstChild; }
+  int LastChild(int n) const { return FirstChild(n) ? Record(FirstChild(n)).previousSibling : 0; }
+  std::string_view ElementNameView(int n) const;
+  std::string_view NodeText() const { return std::string_view(text_).substr(size_t(nodeOffset_), size_t(nodeLength_)); }
+  int32_t SkipLineBreak(int32_t offset) const;
+  void ClearNode();
+
+  // Storage.
+  void Grow(int64_t wanted);
+  void ResizeSegment(int segment, int newCount);
+  void TrimIndex();
+  int TakeRecord();
+  void FreeRecord(int n);
+  void FreeSubtree(int n);
+  void ResetIndex(size_t textLength);
+  bool RefuseText(size_t length, const std::string& note);
+
+  // Parsing.
+  int BuildIndexBelow(int below, XmlScanner& scanner, std::string& message, ParseOutcome& outcome);
+  // An element whose end tag is still to come, with its children so far.
+  struct OpenElement {
+    int record;
+    int32_t nameStart, nameLength;
+    int firstChild, lastChild;
+  };
+  bool CloseUnended(std::vector<OpenElement>& open, size_t from, int below);
+  void Relevel(int below);
+
+  // Links and positions.
+  void Link(int parent, int previous, int n);
+  void Unlink(int n);
+  void ShiftSubtree(int n, int32_t delta);
+  void ShiftPositions(int parent, int firstMoved, int32_t delta);
+  bool ReplaceText(int32_t at, int32_t length, std::string_view replacement);
+
+  // Reading.
+  int Search(int parent, int from, const char* path, int boundary) const;
+  int NextInDocumentOrder(int n, int boundary) const;
+  static constexpr int kCurrentNodeTag = -1;
+  int TagOf(int n) const;
+  bool TagSpan(int tag, int32_t& from, int32_t& to) const;
+  int32_t ReadToken(int32_t pos, int32_t to, bool value, int32_t& start, int32_t& length, bool& quoted) const;
+  bool NextAttribute(int32_t& pos, int32_t to, AttributeToken& token) const;
+  bool FindAttribute(int tag, const char* name, AttributeToken& token, int32_t* lastTokenEnd) const;
+  bool HasChildNamed(int n, const char* name) const;
+
+  // Editing.
+  static bool ReadsAsOneNode(std::string_view text, int type, ScannedNode& node);
+  bool ChangeTag(int tag, int32_t at, int32_t length, const std::string& replacement);
+  bool SetNodeContent(std::string_view text, unsigned flags);
+  bool Place(unsigned flags, Placement& placement) const;
+  bool EndTagFollows(int32_t from, int32_t to, std::string_view name) const;
+  bool FollowsOpenMarkup(int32_t offset) const;
+  bool PrepareParent(Placement& placement) const;
+  bool InsertText(const Placement& placement, std::string_view body, int32_t& bodyAt);
+  bool Remove(int n, int& previous);
+  void MoveCursorTo(int n, bool asChild);
 
   std::string text_;
   std::string resultText_;
@@ -195,7 +316,15 @@ class XmlDoc {
   int32_t nodeOffset_ = 0;
   int32_t nodeLength_ = 0;
   uint32_t docFlags_ = 0;
-  std::vector<std::unique_ptr<ElementRecord[]>> segments_;
+  // Where the text ends inside an unterminated comment, tag, ...: text put
+  // at or after it would be swallowed when the document is read again.
+  int32_t openTail_ = -1;
+  // Segments live in malloc'd blocks so that growing or trimming the last
+  // one is a realloc, often without a copy.
+  struct FreeSegment {
+    void operator()(ElementRecord* segment) const noexcept;
+  };
+  std::vector<std::unique_ptr<ElementRecord[], FreeSegment>> segments_;
   int capacity_ = 0;
 };
 
