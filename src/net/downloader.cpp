@@ -1,0 +1,396 @@
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "net/download.h"
+
+namespace vrel {
+namespace {
+
+// How long the worker sleeps when nothing happens; Start, Abort and Stop
+// wake it at once.
+constexpr int kIdleWaitMs = 1000;
+constexpr const char* kAborted = "download aborted";
+
+DownloadResult Failure(std::string error) {
+  DownloadResult result;
+  result.error = std::move(error);
+  return result;
+}
+
+struct Transfer {
+  Transfer(std::string url, DownloadKind kind, size_t maxBodyBytes)
+      : url(std::move(url)), kind(kind), maxBodyBytes(maxBodyBytes) {}
+
+  const std::string url;
+  const DownloadKind kind;
+  const size_t maxBodyBytes;
+
+  // Touched only by the worker thread.
+  CURL* easy = nullptr;
+  std::string body;
+  std::string statusLine;  // of the last response, e.g. "HTTP/1.1 404 Not Found"
+  bool tooLarge = false;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+
+  std::atomic<bool> abortRequested{false};
+
+  // The outcome is written once, under the mutex, and never changed after.
+  mutable std::mutex mutex;
+  bool finished = false;
+  DownloadResult result;
+
+  // Records the outcome unless one is recorded already; true if this one was.
+  bool Finish(DownloadResult outcome) {
+    std::lock_guard lock(mutex);
+    if (finished) return false;
+    result = std::move(outcome);
+    finished = true;
+    return true;
+  }
+};
+
+size_t StoreBody(char* data, size_t size, size_t count, void* user) {
+  auto& transfer = *static_cast<Transfer*>(user);
+  const size_t length = size * count;
+  if (length > transfer.maxBodyBytes - transfer.body.size()) {
+    transfer.tooLarge = true;
+    return 0;  // anything short of length stops the transfer
+  }
+  transfer.body.append(data, length);
+  return length;
+}
+
+size_t StoreStatusLine(char* data, size_t size, size_t count, void* user) {
+  auto& transfer = *static_cast<Transfer*>(user);
+  std::string_view line(data, size * count);
+  if (line.starts_with("HTTP/")) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) line.remove_suffix(1);
+    transfer.statusLine = line;
+  }
+  return size * count;
+}
+
+bool CurlReady() {
+  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  return ready;
+}
+
+// "HTTP error 404 Not Found", the reason phrase taken from the status line
+// in printable ASCII; HTTP/2 responses carry none.
+std::string HttpError(long status, std::string_view statusLine) {
+  std::string error = "HTTP error " + std::to_string(status);
+  const size_t code = statusLine.find(' ');
+  const size_t reason = code == std::string_view::npos ? code : statusLine.find(' ', code + 1);
+  if (reason == std::string_view::npos) return error;
+  for (const char c : statusLine.substr(reason)) {
+    if (c >= ' ' && c <= '~') error += c;
+  }
+  return error;
+}
+
+std::string TransferError(const Transfer& transfer, CURLcode code, const std::string& url) {
+  const std::string error = transfer.errorBuffer[0] != '\0' ? transfer.errorBuffer : curl_easy_strerror(code);
+  return url.empty() ? error : error + " (" + url + ")";
+}
+
+std::string HeaderValue(CURL* easy, const char* name) {
+  curl_header* header = nullptr;
+  if (curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK) return {};
+  return header->value;
+}
+
+std::string InfoText(CURL* easy, CURLINFO info) {
+  char* text = nullptr;
+  curl_easy_getinfo(easy, info, &text);
+  return text != nullptr ? text : "";
+}
+
+DownloadResult Outcome(Transfer& transfer, CURLcode code) {
+  DownloadResult result;
+  result.finalUrl = InfoText(transfer.easy, CURLINFO_EFFECTIVE_URL);
+  result.contentType = InfoText(transfer.easy, CURLINFO_CONTENT_TYPE);
+  curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+  result.etag = HeaderValue(transfer.easy, "ETag");
+  result.lastModified = HeaderValue(transfer.easy, "Last-Modified");
+  if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+    result.error = "response too large";
+  } else if (code != CURLE_OK) {
+    result.error = TransferError(transfer, code, result.finalUrl.empty() ? transfer.url : result.finalUrl);
+  } else if (result.httpStatus >= 400) {
+    result.error = HttpError(result.httpStatus, transfer.statusLine);
+  } else {
+    DecodedText decoded = DecodeToUtf8(transfer.body, result.contentType, transfer.kind);
+    result.text = std::move(decoded.text);
+    result.charset = std::move(decoded.charset);
+    result.ok = true;
+  }
+  return result;
+}
+
+// The local path of a file:// URL; empty for any other URL.
+std::string LocalPath(const std::string& url) {
+  std::string path;
+  CURLU* parts = curl_url();
+  char* scheme = nullptr;
+  char* decoded = nullptr;
+  if (parts != nullptr && curl_url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(parts, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && std::string_view(scheme) == "file" &&
+      curl_url_get(parts, CURLUPART_PATH, &decoded, CURLU_URLDECODE) == CURLUE_OK) {
+    path = decoded;
+  }
+  curl_free(decoded);
+  curl_free(scheme);
+  curl_url_cleanup(parts);
+  return path;
+}
+
+// libcurl reads a directory named by a file:// URL as an empty file.
+bool NamesDirectory(const std::string& url) {
+  const std::string path = LocalPath(url);
+  std::error_code ignored;
+  return !path.empty() && std::filesystem::is_directory(path, ignored);
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool IsAsciiAlnum(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9'); }
+
+bool IsSchemeChar(char c) { return IsAsciiAlnum(c) || c == '+' || c == '-' || c == '.'; }
+
+bool HasScheme(std::string_view address) {
+  const size_t end = address.find("://");
+  if (end == std::string_view::npos || end == 0 || !IsAsciiLetter(address[0])) return false;
+  return std::all_of(address.begin(), address.begin() + static_cast<std::ptrdiff_t>(end), IsSchemeChar);
+}
+
+}  // namespace
+
+// The libcurl multi handle and the worker thread that drives it. Shared by
+// the Downloader and its Downloads, so a Download may outlive the Downloader.
+class DownloadEngine {
+ public:
+  explicit DownloadEngine(DownloadOptions options)
+      : options_(std::move(options)), multi_(CurlReady() ? curl_multi_init() : nullptr) {
+    if (multi_ != nullptr) worker_ = std::thread([this] { Run(); });
+  }
+
+  ~DownloadEngine() {
+    Stop();
+    if (multi_ != nullptr) curl_multi_cleanup(multi_);
+  }
+
+  const DownloadOptions& Options() const { return options_; }
+
+  void Add(const std::shared_ptr<Transfer>& transfer) {
+    bool queued = false;
+    {
+      std::lock_guard lock(mutex_);
+      if (multi_ != nullptr && !stopping_) {
+        incoming_.push_back(transfer);
+        queued = true;
+      }
+    }
+    if (queued) {
+      Wake();
+    } else {
+      transfer->Finish(Failure("the download component could not start"));
+    }
+  }
+
+  void Wake() {
+    if (multi_ != nullptr) curl_multi_wakeup(multi_);
+  }
+
+  // Ends every transfer as aborted and joins the worker.
+  void Stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    Wake();
+    if (worker_.joinable()) worker_.join();
+  }
+
+ private:
+  void Run() {
+    while (TakeIncoming()) {
+      DropAborted();
+      int running = 0;
+      curl_multi_perform(multi_, &running);
+      CollectFinished();
+      curl_multi_poll(multi_, nullptr, 0, kIdleWaitMs, nullptr);
+    }
+    while (!active_.empty()) End(*active_.back(), Failure(kAborted));
+  }
+
+  // Starts the transfers added since the last round; false once stopping.
+  bool TakeIncoming() {
+    std::vector<std::shared_ptr<Transfer>> taken;
+    bool stopping = false;
+    {
+      std::lock_guard lock(mutex_);
+      taken.swap(incoming_);
+      stopping = stopping_;
+    }
+    for (auto& transfer : taken) {
+      if (stopping) {
+        transfer->Finish(Failure(kAborted));
+      } else {
+        Begin(transfer);
+      }
+    }
+    return !stopping;
+  }
+
+  void Begin(const std::shared_ptr<Transfer>& transfer) {
+    if (NamesDirectory(transfer->url)) {
+      transfer->Finish(Failure(std::make_error_code(std::errc::is_a_directory).message() + " (" + transfer->url + ")"));
+      return;
+    }
+    transfer->easy = NewEasyHandle(*transfer);
+    if (transfer->easy == nullptr || curl_multi_add_handle(multi_, transfer->easy) != CURLM_OK) {
+      if (transfer->easy != nullptr) curl_easy_cleanup(transfer->easy);
+      transfer->easy = nullptr;
+      transfer->Finish(Failure("the download could not start (" + transfer->url + ")"));
+      return;
+    }
+    active_.push_back(transfer);
+  }
+
+  CURL* NewEasyHandle(Transfer& transfer) const {
+    CURL* easy = curl_easy_init();
+    if (easy == nullptr) return nullptr;
+    curl_easy_setopt(easy, CURLOPT_URL, transfer.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, StoreBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, StoreStatusLine);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
+    // A web server must not be able to send us to a local file.
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, options_.maxRedirects);
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every compression libcurl knows
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, options_.userAgent.c_str());
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connectTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.transferTimeout.count()));
+    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options_.maxBodyBytes));
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    return easy;
+  }
+
+  void DropAborted() {
+    for (size_t i = active_.size(); i-- > 0;) {
+      if (active_[i]->abortRequested) End(*active_[i], Failure(kAborted));
+    }
+  }
+
+  void CollectFinished() {
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      const CURLcode code = message->data.result;
+      char* data = nullptr;
+      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
+      auto& transfer = *reinterpret_cast<Transfer*>(data);
+      End(transfer, Outcome(transfer, code));
+    }
+  }
+
+  // Records the outcome (an abort may have recorded one first) and lets go
+  // of the transfer.
+  void End(Transfer& transfer, DownloadResult outcome) {
+    transfer.Finish(std::move(outcome));
+    curl_multi_remove_handle(multi_, transfer.easy);
+    curl_easy_cleanup(transfer.easy);
+    transfer.easy = nullptr;
+    std::string().swap(transfer.body);
+    std::erase_if(active_, [&](const std::shared_ptr<Transfer>& item) { return item.get() == &transfer; });
+  }
+
+  const DownloadOptions options_;
+  CURLM* const multi_;
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<Transfer>> incoming_;  // under mutex_
+  bool stopping_ = false;                            // under mutex_
+  std::vector<std::shared_ptr<Transfer>> active_;    // worker thread only
+  std::thread worker_;
+};
+
+namespace {
+
+class CurlDownload final : public Download {
+ public:
+  CurlDownload(std::shared_ptr<DownloadEngine> engine, std::shared_ptr<Transfer> transfer)
+      : engine_(std::move(engine)), transfer_(std::move(transfer)) {}
+  ~CurlDownload() override { Abort(); }
+  CurlDownload(const CurlDownload&) = delete;
+  CurlDownload& operator=(const CurlDownload&) = delete;
+
+  bool Poll() override {
+    std::lock_guard lock(transfer_->mutex);
+    return transfer_->finished;
+  }
+
+  const DownloadResult& Result() const override {
+    static const DownloadResult kPending;
+    std::lock_guard lock(transfer_->mutex);
+    return transfer_->finished ? transfer_->result : kPending;
+  }
+
+  void Abort() override {
+    if (!transfer_->Finish(Failure(kAborted))) return;
+    transfer_->abortRequested = true;
+    engine_->Wake();
+  }
+
+ private:
+  std::shared_ptr<DownloadEngine> engine_;
+  std::shared_ptr<Transfer> transfer_;
+};
+
+}  // namespace
+
+Downloader::Downloader(DownloadOptions options) : engine_(std::make_shared<DownloadEngine>(std::move(options))) {}
+
+Downloader::~Downloader() { engine_->Stop(); }
+
+std::unique_ptr<Download> Downloader::Start(const std::string& address, DownloadKind kind) {
+  auto transfer = std::make_shared<Transfer>(AddressToUrl(address), kind, engine_->Options().maxBodyBytes);
+  engine_->Add(transfer);
+  return std::make_unique<CurlDownload>(engine_, std::move(transfer));
+}
+
+std::string AddressToUrl(const std::string& address) {
+  if (address.empty() || HasScheme(address)) return address;
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::absolute(address, error);
+  const std::string full = error ? address : path.lexically_normal().string();
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (const char c : full) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsAsciiAlnum(c) || std::string_view("/-._~").find(c) != std::string_view::npos) {
+      url += c;
+    } else {
+      url += '%';
+      url += kHex[byte >> 4];
+      url += kHex[byte & 15];
+    }
+  }
+  return url;
+}
+
+}  // namespace vrel
