@@ -1,0 +1,49 @@
+// What the vrel-cli commands that work on the data file share: the engine on
+// the data file that --data or the settings' "DataFile" rule chooses, and
+// the plain-text form of the engine's mark-up texts.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "cli/commands.h"
+#include "feeds/news_engine.h"
+#include "feeds/settings_store.h"
+#include "net/download.h"
+
+namespace vrel::cli {
+
+class Session {
+ public:
+  // An explicit --data PATH leaves the configured data file alone. Problems
+  // with the data file found at loading are printed.
+  explicit Session(const GlobalOptions& options);
+
+  NewsEngine& Engine() { return engine_; }
+  // Saves the data file; false, after printing why, when that failed.
+  bool Save();
+
+ private:
+  std::unique_ptr<SettingsStore> store_;
+  NewsEngine engine_;
+};
+
+// Mark-up as plain text: tags dropped, references decoded, lines ended by LF.
+std::string PlainText(std::string_view markup);
+
+// Prints each new status line as plain text on standard output.
+class StatusLinePrinter : public NewsObserver {
+ public:
+  void StatusLineChanged(const std::string& text) override;
+};
+
+// Prints the newest status message as plain text.
+void PrintLatestStatusMessage(const NewsEngine& engine, std::FILE* out);
+
+// Waits for a download to end; the download component's time-outs end
+// every download.
+const DownloadResult& AwaitDownload(Download& download);
+
+}  // namespace vrel::cli

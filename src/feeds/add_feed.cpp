@@ -1,0 +1,130 @@
+#include "feeds/add_feed.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "feeds/news_engine.h"
+
+namespace vrel {
+
+namespace {
+
+constexpr std::string_view kScrapePrefix = "scrape(";
+
+// "scrape(LIST)ADDRESS" into request; false when no ")" ends the list.
+bool ReadScrapeRequest(std::string_view text, DownloadRequest& request) {
+  std::string list;
+  for (size_t from = kScrapePrefix.size();;) {
+    const size_t close = text.find(')', from);
+    if (close == std::string_view::npos) return false;
+    list.append(text.substr(from, close - from));
+    from = close + 1;
+    if (text[close - 1] == '\\') {
+      list.back() = ')';  // the backslash only kept the ")" in the list
+      continue;
+    }
+    request.scrapeList = std::move(list);
+    request.address = text.substr(from);
+    request.webPage = true;
+    return true;
+  }
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// ~/.local/bin; empty when the user has no home folder.
+std::string ProgramFolder() {
+  const char* home = std::getenv("HOME");
+  std::string folder = home ? home : "";
+  if (folder.empty()) {
+    const passwd* user = getpwuid(getuid());
+    if (user && user->pw_dir) folder = user->pw_dir;
+  }
+  return folder.empty() ? folder : folder + "/.local/bin";
+}
+
+std::string ProgramPath() {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : path.string();
+}
+
+// Copies beside the target and renames it into place: the target is never
+// half-written, and a screen saver running from it keeps its own file.
+// Returns the system's message on failure, empty on success.
+std::string CopyExecutable(const std::string& from, const std::string& to) {
+  namespace fs = std::filesystem;
+  const std::string partial = to + ".part";
+  std::error_code error;
+  fs::create_directories(fs::path(to).parent_path(), error);
+  if (!error) fs::copy_file(from, partial, fs::copy_options::overwrite_existing, error);
+  if (!error) {
+    fs::permissions(partial,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec,
+                    error);
+  }
+  if (!error) fs::rename(partial, to, error);
+  if (!error) return {};
+  std::error_code ignored;
+  fs::remove(partial, ignored);
+  return error.message();
+}
+
+}  // namespace
+
+AddInput ReadAddText(std::string_view text) {
+  AddInput input;
+  if (text.size() >= 9 && text.starts_with(kScrapePrefix) && ReadScrapeRequest(text, input.request)) return input;
+  if (EqualsIgnoringAsciiCase(text, "COPYSCR")) {
+    input.installScreenSaver = true;
+  } else {
+    input.request.address = text;
+  }
+  return input;
+}
+
+AddOutcome AddFeedInput(NewsEngine& engine, std::string_view text) {
+  AddInput input = ReadAddText(text);
+  if (input.installScreenSaver)
+    return InstallScreenSaver(engine) ? AddOutcome::ScreenSaverInstalled : AddOutcome::ScreenSaverFailed;
+  if (input.request.address.empty()) return AddOutcome::NoAddress;
+  engine.DownloadScheduler().Queue(std::move(input.request));
+  return AddOutcome::Queued;
+}
+
+bool InstallScreenSaver(NewsEngine& engine) {
+  const std::string folder = ProgramFolder();
+  const std::string target = folder + "/" + kScreenSaverFileName;
+  const std::string program = ProgramPath();
+  std::string error, message;
+  if (folder.empty()) {
+    error = message = "unable to determine the ~/.local/bin folder location";
+  } else if (program.empty()) {
+    error = message = "unable to determine executable pathname";
+  } else if (error = CopyExecutable(program, target); error.empty()) {
+    message = "Copied " + program + " to " + target +
+              "\r\nTo list it in XScreenSaver, add this line to the programs: list in ~/.xscreensaver:\r\n"
+              "\"brackenfold News\" \"" + target + "\" -root";
+  } else {
+    message = "Attempted to copy " + program + " to " + target + "\r\n" + error;
+  }
+  const bool copied = error.empty();
+  engine.SetStatusLine(copied ? "<A type=\"Errors\">Copied</A> to " + MarkupEscaped(target)
+                              : "<A type=\"Errors\">Copy error</A> " + MarkupEscaped(error));
+  engine.AddStatusMessage("COPYSCR\r\n" + FormatUserDateTime(engine.CurrentTime()) + "\r\n" + MarkupEscaped(message));
+  return copied;
+}
+
+}  // namespace vrel

@@ -1,0 +1,36 @@
+// The Add box: what the user types there is the address of an XML feed, a
+// scrape request "scrape(LIST)ADDRESS" for a web page (a ")" inside LIST is
+// written "\)"), or the command "COPYSCR", which installs the program as the
+// screen saver.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "feeds/scheduler.h"
+
+namespace vrel {
+
+class NewsEngine;
+
+struct AddInput {
+  bool installScreenSaver = false;
+  DownloadRequest request;  // its address is empty when there is nothing to download
+};
+
+AddInput ReadAddText(std::string_view text);
+
+enum class AddOutcome { Queued, NoAddress, ScreenSaverInstalled, ScreenSaverFailed };
+
+// Acts on the text of the Add box: queues its download with the engine's
+// scheduler, or installs the screen saver.
+AddOutcome AddFeedInput(NewsEngine& engine, std::string_view text);
+
+// "brackenfold News Reader.scr" in ~/.local/bin.
+inline constexpr const char* kScreenSaverFileName = "brackenfold News Reader.scr";
+
+// Copies the running program to ~/.local/bin/brackenfold News Reader.scr,
+// executable, and reports the outcome in the status line and StatusMessages.
+bool InstallScreenSaver(NewsEngine& engine);
+
+}  // namespace vrel

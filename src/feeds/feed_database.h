@@ -1,0 +1,67 @@
+// The feed database: one XmlDoc with root "FEEDSTATUS" and one "FEED" per
+// feed, the file it lives in and the next feed identifier. Not locked here:
+// its owner holds the database lock around every use.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "xml/xml_doc.h"
+
+namespace vrel {
+
+inline constexpr const char* kDefaultDataFileName = "feedstatus.xml";
+
+class FeedDatabase {
+ public:
+  // The configured path when that file can be read and written, otherwise
+  // feedstatus.xml in the current directory.
+  static std::string ChooseDataPath(const std::string& configured);
+
+  XmlDoc& Document() { return doc_; }
+  const std::string& Path() const { return path_; }
+  int NextFeedId() const { return nextFeedId_; }
+
+  // Loads the file at path (a missing or empty file gives an empty database)
+  // and numbers the feeds from 1. A file that exists but cannot be parsed is
+  // copied beside itself as path + ".damaged-" + stamp, and what can still be
+  // read of it is kept; the result then says so, and is empty otherwise.
+  std::string Load(const std::string& path, const std::string& stamp);
+
+  // Makes a loaded document the database, numbered from 1, at path.
+  void Replace(XmlDoc&& doc, const std::string& path);
+
+  // Atomic writes of the whole document. A damaged file that could not be
+  // copied aside is never written over.
+  bool Save(std::string& error) { return SaveTo(path_, error); }
+  bool SaveTo(const std::string& path, std::string& error);
+  bool SaveIfModified(std::string& error) { return !doc_.IsModified() || Save(error); }
+  // Saves to path, which becomes the database's file.
+  bool MoveTo(const std::string& path, std::string& error);
+
+  // Make the matching FEED the current element; false when there is none.
+  bool FindFeedByUri(std::string_view uri) { return FindFeed("uri", uri); }
+  bool FindFeedById(std::string_view id) { return FindFeed("feedid", id); }
+  bool FindFeedById(int id) { return FindFeedById(std::to_string(id)); }
+
+  // Appends a FEED (and the root when there is none yet), makes it the
+  // current element and returns its feed identifier.
+  int AddFeed(std::string_view uri, std::string_view title, std::string_view type = {});
+
+  // Puts the cursor on the root element, adding "FEEDSTATUS" when there is
+  // none; returns the root's position.
+  int EnterRoot();
+
+ private:
+  bool FindFeed(const char* attribute, std::string_view value);
+  void Renumber();
+  std::string KeepDamagedFile(const std::string& stamp);
+  void SalvageDamaged();
+
+  XmlDoc doc_;
+  std::string path_;
+  std::string unkeptDamagedPath_;
+  int nextFeedId_ = 1;
+};
+
+}  // namespace vrel

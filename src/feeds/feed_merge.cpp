@@ -1,0 +1,243 @@
+#include "feeds/feed_merge.h"
+
+#include <functional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "xml/xml_encoding.h"
+
+namespace vrel {
+
+namespace {
+
+// What a download's item takes over from the stored copy.
+struct ItemMarks {
+  int element = 0;
+  std::string firstTime;
+  std::string seq;
+  bool visited = false;
+};
+
+struct StoredItem {
+  std::string firstTime;
+  std::string seq;
+  int visited = 0;
+};
+
+using ItemKey = std::pair<std::string, std::string>;  // title, link
+
+struct ItemKeyHash {
+  size_t operator()(const ItemKey& key) const {
+    const size_t h = std::hash<std::string>()(key.first);
+    return h ^ (std::hash<std::string>()(key.second) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
+  }
+};
+
+// Stored items by title and link; the first of equal ones wins, as a scan
+// from the first stored item would find it.
+using StoredItems = std::unordered_map<ItemKey, StoredItem, ItemKeyHash>;
+
+StoredItems IndexStoredItems(XmlDoc& database) {
+  StoredItems items;
+  FeedReader stored = FeedReader::ForStoredFeed(database);
+  while (stored.NextItem()) {
+    stored.ReadItem(FieldTitle | FieldLink | FieldFirstTime | FieldSeq | FieldVisited);
+    items.try_emplace(ItemKey(stored.Title(), stored.Link()),
+                      StoredItem{stored.FirstTime(), stored.Seq(), stored.Visited()});
+  }
+  return items;
+}
+
+constexpr int kContentNodes = 123;  // every node type but white space and lone end tags
+
+class CleanCopyWriter {
+ public:
+  CleanCopyWriter(XmlDoc& doc, const std::vector<ItemMarks>& marks) : doc_(doc), marks_(marks) {}
+
+  // Writes the current element and its subtree.
+  std::string Write() {
+    int depth = 0;
+    for (;;) {
+      if (WriteElement()) {
+        doc_.EnterElement();
+        ++depth;
+        continue;
+      }
+      for (;;) {
+        if (depth == 0) return std::move(out_);
+        if (doc_.FindElement(nullptr)) break;
+        doc_.LeaveElement();
+        --depth;
+        WriteEndTag(doc_.GetCurrentPosition());
+      }
+    }
+  }
+
+ private:
+  // Writes the current element; true, with its first child selected, when it
+  // has child elements whose end tag is still to be written.
+  bool WriteElement() {
+    const int element = doc_.GetCurrentPosition();
+    const ItemMarks* marks = nextMark_ < marks_.size() && marks_[nextMark_].element == element
+                                 ? &marks_[nextMark_++]
+                                 : nullptr;
+    out_ += '<';
+    out_ += doc_.GetElementName(element);
+    WriteAttributes(element, marks);
+    if (doc_.FindChildElement(nullptr)) {
+      out_ += ">\r\n";
+      return true;
+    }
+    WriteLeafContent(element);
+    return false;
+  }
+
+  void WriteAttributes(int element, const ItemMarks* marks) {
+    bool hasFirstTime = false, hasSeq = false, hasVisited = false;
+    for (int i = 0;; ++i) {
+      const std::string name = doc_.GetAttributeName(i);
+      if (name.empty()) break;
+      const std::string stored = doc_.GetAttribute(element, name.c_str());
+      std::string_view value = stored;
+      if (marks && Take(name, "firsttime", hasFirstTime)) value = marks->firstTime;
+      if (marks && Take(name, "seq", hasSeq)) value = marks->seq;
+      if (marks && marks->visited && Take(name, "visited", hasVisited)) value = "1";
+      WriteAttribute(name, value);
+    }
+    if (!marks) return;
+    if (!hasFirstTime) WriteAttribute("firsttime", marks->firstTime);
+    if (!hasSeq) WriteAttribute("seq", marks->seq);
+    if (marks->visited && !hasVisited) WriteAttribute("visited", "1");
+  }
+
+  // True for the first attribute of the given name, whose value is replaced.
+  static bool Take(const std::string& name, const char* wanted, bool& taken) {
+    if (taken || name != wanted) return false;
+    taken = true;
+    return true;
+  }
+
+  void WriteAttribute(std::string_view name, std::string_view value) {
+    out_ += ' ';
+    out_ += name;
+    out_ += "=\"";
+    out_ += ToMarkupText(value, EscapeQuotes);
+    out_ += '"';
+  }
+
+  void WriteLeafContent(int element) {
+    const std::string text = doc_.GetContent(element);
+    if (text.empty()) {
+      out_ += "/>\r\n";
+      return;
+    }
+    out_ += '>';
+    out_ += IsCDataText(element, text) ? WrapCData(text) : ToMarkupText(text);
+    WriteEndTag(element);
+  }
+
+  bool IsCDataText(int element, const std::string& text) {
+    if (text.find_first_of("\r\n") != std::string::npos) return true;
+    const int parent = doc_.GetParentPosition();
+    doc_.SetPositions(element, 0, 0);
+    const bool cdata = doc_.FindNode(kContentNodes) == CDataNode;
+    doc_.SetPositions(parent, element, 0);
+    return cdata;
+  }
+
+  void WriteEndTag(int element) {
+    out_ += "</";
+    out_ += doc_.GetElementName(element);
+    out_ += ">\r\n";
+  }
+
+  XmlDoc& doc_;
+  const std::vector<ItemMarks>& marks_;
+  size_t nextMark_ = 0;
+  std::string out_;
+};
+
+}  // namespace
+
+bool ParseDownload(std::string_view text, XmlDoc& doc, std::string& reason) {
+  if (!doc.SetDocumentText(text)) {
+    reason = "not well-formed XML: " + doc.GetResultText();
+    return false;
+  }
+  doc.SetPositions(0, 0, 0);
+  doc.FindElement(nullptr);
+  const int root = doc.GetCurrentPosition();
+  if (!doc.FindChildElement(nullptr)) {
+    reason = "the root element <" + doc.GetElementName(root) + "> has no child element";
+    return false;
+  }
+  doc.SetPositions(0, root, 0);
+  return true;
+}
+
+MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* storedFeed,
+                            const std::string& now) {
+  const int rootParent = download.GetParentPosition();
+  const int root = download.GetCurrentPosition();
+  FeedReader fresh = FeedReader::ForDownload(download, address);
+  MergedCopy merged;
+  std::vector<ItemMarks> marks;
+  if (fresh.FormatBits() != FormatGeneric) {  // generic documents get no item attributes
+    const StoredItems stored = storedFeed ? IndexStoredItems(*storedFeed) : StoredItems();
+    int counter = 1;
+    while (fresh.NextItem()) {
+      fresh.ReadItem(FieldTitle | FieldLink);
+      ItemMarks& item = marks.emplace_back();
+      item.element = fresh.ItemPosition();
+      const auto found = stored.find(ItemKey(fresh.Title(), fresh.Link()));
+      if (found != stored.end()) {
+        item.seq = found->second.seq;
+        item.visited = found->second.visited != 0;
+        item.firstTime = found->second.firstTime.empty() ? now : found->second.firstTime;
+      } else {
+        merged.nothingNew = false;
+        item.firstTime = now;
+      }
+      if (item.seq.empty()) item.seq = std::to_string(counter++);
+    }
+  }
+  download.SetPositions(rootParent, root, 0);
+  merged.text = CleanCopyWriter(download, marks).Write();
+  return merged;
+}
+
+std::string CleanCopyText(XmlDoc& doc) {
+  const std::vector<ItemMarks> none;
+  return CleanCopyWriter(doc, none).Write();
+}
+
+bool FirstSeenAfterViewed(std::string_view firstTime, const std::optional<TimeStamp>& viewed) {
+  const std::optional<TimeStamp> first = ParseTimeStamp(firstTime);
+  return first && (!viewed || *first > *viewed);
+}
+
+bool IsNewItem(const FeedReader& storedItem, const std::optional<TimeStamp>& viewed) {
+  return storedItem.Visited() == 0 && FirstSeenAfterViewed(storedItem.FirstTime(), viewed);
+}
+
+ItemCounts CountItems(XmlDoc& database) {
+  const int parent = database.GetParentPosition();
+  const int feed = database.GetCurrentPosition();
+  const std::optional<TimeStamp> viewed = ParseTimeStamp(database.GetAttribute(feed, "viewed"));
+  FeedReader reader = FeedReader::ForStoredFeed(database);
+  ItemCounts counts;
+  counts.formatBits = reader.FormatBits();
+  while (reader.NextItem()) {
+    ++counts.items;
+    // Items seen before the feed was viewed are old whatever their mark says.
+    reader.ReadItem(FieldFirstTime);
+    if (!FirstSeenAfterViewed(reader.FirstTime(), viewed)) continue;
+    reader.ReadItem(FieldVisited);
+    if (reader.Visited() == 0) ++counts.newItems;
+  }
+  database.SetPositions(parent, feed, 0);
+  return counts;
+}
+
+}  // namespace vrel

@@ -1,0 +1,138 @@
+// NewsEngine: the owner of the reader's lasting state. It holds the feed
+// database under the database lock, the next feed identifier (inside the
+// database), the download scheduler, RecentFeeds, StatusMessages and the
+// settings in memory, and tells its front end what changed through
+// NewsObserver. The desktop dialog
+// and vrel-cli each hold one.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "feeds/feed_database.h"
+#include "feeds/scheduler.h"
+#include "feeds/settings_store.h"
+#include "xml/xml_doc.h"
+
+namespace vrel {
+
+class NewsObserver {
+ public:
+  virtual ~NewsObserver() = default;
+
+  virtual void FeedListChanged() {}
+  virtual void StatusLineChanged(const std::string& /*text*/) {}
+  // Whether the full-screen screen saver is showing; notifications wait then.
+  virtual bool ScreenSaverShowing() { return false; }
+  // A feed brought news: request is a "NURL" document of type "BriefNewOnly"
+  // for the notification window. Called with the database lock held.
+  virtual void NotifyFeed(const XmlDoc& /*request*/) {}
+  // Another data file replaced the database: the notification window's
+  // contents refer to the old one.
+  virtual void DataFileReplaced() {}
+  // A view is asked for: request is a "NURL" document for the viewer window.
+  virtual void ShowView(const XmlDoc& /*request*/) {}
+  // A clicked address waits in the link queue; the front end opens it on
+  // its own thread.
+  virtual void LinkQueued() {}
+};
+
+struct NewsSettings {
+  std::string dataFile;
+  int notification = 1;
+  int notificationSeconds = 8;
+  int defaultBrowser = 1;
+  int exitOnClose = 1;
+};
+
+inline constexpr size_t kMaxStatusMessages = 10;
+
+class NewsEngine {
+ public:
+  using Clock = std::function<std::time_t()>;
+
+  // downloads: where the scheduler's downloads come from; null for the
+  // network (a Downloader made when first needed).
+  explicit NewsEngine(SettingsStore& store, Clock clock = {}, DownloadSource* downloads = nullptr);
+  ~NewsEngine();
+  NewsEngine(const NewsEngine&) = delete;
+  NewsEngine& operator=(const NewsEngine&) = delete;
+
+  void SetObserver(NewsObserver* observer) { observer_ = observer; }
+
+  // Reads the settings into memory. The data file is the configured one when
+  // it can be read and written, otherwise feedstatus.xml in the current
+  // directory, which is then configured at once.
+  void LoadSettings();
+  const NewsSettings& Settings() const { return settings_; }
+
+  // Loads the database from path; a damaged file is reported in StatusMessages.
+  void OpenDataFile(const std::string& path);
+  void Start() {
+    LoadSettings();
+    OpenDataFile(settings_.dataFile);
+  }
+
+  // Atomic saves of the whole database; SaveIfModified writes only when
+  // something changed since the last load or save.
+  bool Save(std::string* error = nullptr);
+  bool SaveIfModified(std::string* error = nullptr);
+
+  // Points the reader at another data file: a missing one receives the
+  // current database, an existing one replaces it after the current
+  // database was saved where it came from; queued and running downloads,
+  // which belong to the old database, are dropped then.
+  bool ChangeDataFile(const std::string& path, std::string* error = nullptr);
+
+  // Stores a downloaded document as the latest copy of the feed at address,
+  // carrying over each item's history. On failure nothing has changed and
+  // reason (when given) says why.
+  bool MergeDownload(const std::string& address, std::string_view text, std::string* reason = nullptr);
+
+  // Moves the feed to the end of RecentFeeds and, when notifications are on
+  // and the feed has news, asks the front end to show it.
+  void NoteFeedUpdated(int feedId);
+
+  // Driven by the front end's 500 ms timer; used only on that thread.
+  Scheduler& DownloadScheduler() { return *scheduler_; }
+
+  // Tells the front end to rebuild the feed list.
+  void FeedListChanged();
+  // Hands a "NURL" request to the front end's viewer.
+  void PostViewRequest(const XmlDoc& request);
+  void LinkQueued();
+
+  // The database lock; hold it for every use of Database() and RecentFeeds().
+  std::recursive_mutex& Lock() const { return mutex_; }
+  FeedDatabase& Database() { return database_; }
+  std::vector<int>& RecentFeeds() { return recentFeeds_; }
+
+  void AddStatusMessage(std::string_view text);
+  std::vector<std::string> StatusMessages() const;
+  void SetStatusLine(const std::string& text);
+  std::string StatusLine() const;
+
+  std::time_t CurrentTime() const { return clock_(); }
+  std::string Now() const;
+
+ private:
+  void NotifyIfNews(int feedId);
+
+  SettingsStore& store_;
+  Clock clock_;
+  NewsObserver* observer_ = nullptr;
+  mutable std::recursive_mutex mutex_;
+  FeedDatabase database_;
+  std::vector<int> recentFeeds_;
+  std::vector<std::string> statusMessages_;  // newest first
+  std::string statusLine_;
+  NewsSettings settings_;
+  std::unique_ptr<Scheduler> scheduler_;  // last: it goes first and ends its download
+};
+
+}  // namespace vrel
