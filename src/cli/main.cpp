@@ -1,4 +1,5 @@
 // vrel-cli: the headless front end over the reader's engine.
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -20,16 +21,40 @@ struct Command {
 const Command kCommands[] = {
     {"xml", "xml [--count] FILE", "parse FILE and list its element index",
      vrel::cli::RunXmlCommand},
+    {"inspect", "inspect FILE|ADDRESS", "download a feed and list its items", vrel::cli::RunInspectCommand},
+    {"merge", "merge ADDRESS FILE", "merge FILE as a download of ADDRESS into the data file",
+     vrel::cli::RunMergeCommand},
+    {"add", "add TEXT", "add a feed as the Add box does (address, scrape(LIST)ADDRESS or COPYSCR)",
+     vrel::cli::RunAddCommand},
+    {"update", "update [FEEDID|ADDRESS...]", "download the given feeds now, or all feeds",
+     vrel::cli::RunUpdateCommand},
+    {"run", "run", "keep the feeds up to date until interrupted", vrel::cli::RunRunCommand},
+    {"list", "list", "the feed list with new and total item counts", vrel::cli::RunListCommand},
+    {"status", "status", "the status line", vrel::cli::RunStatusCommand},
+    {"show", "show FEEDID [--brief] [--new]", "one feed: full or brief, all or new items",
+     vrel::cli::RunShowCommand},
+    {"new", "new", "the new items of all feeds", vrel::cli::RunNewCommand},
+    {"item", "item FEEDID FIRSTTIME SEQ", "one item's details", vrel::cli::RunItemCommand},
+    {"search", "search TEXT", "items whose title, author or text contain TEXT", vrel::cli::RunSearchCommand},
+    {"messages", "messages", "the status messages", vrel::cli::RunMessagesCommand},
+    {"read", "read FEEDID|all", "mark a feed, or all feeds, as read", vrel::cli::RunReadCommand},
+    {"delete", "delete FEEDID", "remove a feed and everything stored in it", vrel::cli::RunDeleteCommand},
+    {"set", "set FEEDID [--title T] [--period P] [--scrape LIST]", "change a feed's settings",
+     vrel::cli::RunSetCommand},
+    {"open", "open FEEDID FIRSTTIME SEQ", "open an item's address in the browser and mark it visited",
+     vrel::cli::RunOpenCommand},
 };
 
 void PrintHelp(std::FILE* out) {
   std::fputs(
-      "Usage: vrel-cli [--data PATH] COMMAND [ARGUMENTS]\n"
+      "Usage: vrel-cli [--data PATH] [--markup] COMMAND [ARGUMENTS]\n"
       "\n"
       "brackenfold News Reader, command-line front end.\n"
       "\n"
       "Options:\n"
       "  --data PATH   use PATH as the data file instead of the configured one\n"
+      "  --markup      print views as mark-up instead of terminal text\n"
+      "  FEEDID        a feed's number (as list shows it) or its address\n"
       "  --help        show this help\n"
       "\n"
       "Commands:\n",
@@ -46,6 +71,10 @@ const Command* FindCommand(const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Dates in messages follow the user's locale; numbers stay as the data
+  // file writes them.
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
   GlobalOptions options;
   int i = 1;
   for (; i < argc && argv[i][0] == '-'; ++i) {
@@ -56,6 +85,10 @@ int main(int argc, char** argv) {
     }
     if (option == "--data" && i + 1 < argc) {
       options.dataPath = argv[++i];
+      continue;
+    }
+    if (option == "--markup") {
+      options.markup = true;
       continue;
     }
     std::fprintf(stderr, "vrel-cli: unknown option '%s' (see vrel-cli --help)\n", argv[i]);

@@ -13,7 +13,7 @@ TEST(XmlCommand, ListsEveryElementInDocumentOrder) {
   EXPECT_EQ(result.out,
             "31 bytes\n"
             "well-formed\n"
-            "0\ta\t0\t30\t9\t4\t\n"
+            "0\ta\t0\t30\t9\t4\tFirstSibling\n"
             "1\tb\t11\t4\t4\t0\tFirstSibling\n"
             "1\tc\t17\t8\t3\t4\t\n");
 }
@@ -26,7 +26,7 @@ TEST(XmlCommand, ReportsTheFirstErrorAndTheUnendedElements) {
   EXPECT_EQ(result.out,
             "10 bytes, End tag 'x' at offset 7 does not match start tag 'y' at offset 3\n"
             "not well-formed\n"
-            "0\tx\t0\t10\t3\t4\t\n"
+            "0\tx\t0\t10\t3\t4\tFirstSibling\n"
             "1\ty\t3\t3\t3\t0\tFirstSibling,Unended\n");
 }
 

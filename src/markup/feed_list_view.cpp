@@ -1,0 +1,88 @@
+#include "markup/feed_list_view.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "feeds/feed_merge.h"
+#include "feeds/news_engine.h"
+#include "markup/view_support.h"
+
+namespace vrel {
+namespace {
+
+// Keeps a value a hair below a whole unit from losing that unit.
+constexpr double kRoundingAllowance = 5.787037037037037e-6;
+
+std::string Format(const char* format, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+std::string AgeOf(const std::string& arriveTime, std::time_t now) {
+  const std::optional<TimeStamp> arrived = ParseTimeStamp(arriveTime);
+  return arrived ? FormatAge(DaysSince(*arrived, now), AgeForm::Short) : arriveTime;
+}
+
+std::string FeedLine(XmlDoc& db, std::time_t now) {
+  const int feed = db.GetCurrentPosition();
+  const std::string feedId = db.GetAttribute(feed, "feedid");
+  const std::string title = MarkupText(db.GetAttribute(feed, "title"));
+  const std::string arriveTime = db.GetAttribute(feed, "arrivetime");
+  const std::string viewed = db.GetAttribute(feed, "viewed");
+  const bool failed = !db.GetAttribute(feed, "failedtime").empty();
+  const std::string age = MarkupText(AgeOf(arriveTime, now));
+  const ItemCounts counts = CountItems(db);
+  const std::string id = std::to_string(LeadingInt(feedId));
+  const std::string newCount = std::to_string(counts.newItems);
+  const std::string total = std::to_string(counts.items);
+
+  const std::string countsText =
+      !failed && counts.newItems != 0
+          ? " <A feedid=\"" + id + "\" type=\"NewOnly\"><FONT color=\"250,0,0\"><B>" + newCount + "</B></FONT></A> /" +
+                total + " (" + age + ")"
+          : " " + total + " (" + age + ")";
+  std::string link;
+  if (counts.newItems != 0)
+    link = "<A feedid=\"" + id + "\" newcount=\"" + newCount + "\"><B>" + title + "</B></A>";
+  else if (counts.formatBits != FormatGeneric || viewed == arriveTime)
+    link = "<A feedid=\"" + id + "\">" + title + "</A>";
+  else
+    link = "<A feedid=\"" + id + "\" unviewed=\"1\"><B>" + title + "</B></A>";
+  return link + countsText + "\r\n";
+}
+
+}  // namespace
+
+std::string FormatAge(double days, AgeForm form) {
+  const bool isShort = form == AgeForm::Short;
+  const long wholeDays = long(days);
+  const long totalHours = long(days * 24 + kRoundingAllowance);
+  const long hours = totalHours - wholeDays * 24;
+  const long minutes = long(days * 1440 + kRoundingAllowance) - 60 * totalHours;
+  if (wholeDays != 0) return Format("%.1f days", double(wholeDays) + hours / 24.0 + minutes / 1440.0);
+  if (hours != 0) return Format(isShort ? "%.1f hrs" : "%.1f hours", double(hours) + minutes / 60.0);
+  if (isShort) return std::to_string(minutes) + " min";
+  return std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
+}
+
+double DaysSince(const TimeStamp& stamp, std::time_t now) {
+  return std::difftime(now, ToTime(stamp)) / 86400.0;
+}
+
+std::string RenderFeedList(NewsEngine& engine) {
+  std::lock_guard lock(engine.Lock());
+  XmlDoc& db = engine.Database().Document();
+  const std::time_t now = engine.CurrentTime();
+  std::string text;
+  ForEachFeed(db, [&] { text += FeedLine(db, now); });
+  return text;
+}
+
+std::string JoinStatusMessages(const std::vector<std::string>& messages) {
+  std::string text;
+  for (const std::string& message : messages) text += message + "\r\n\r\n";
+  return text;
+}
+
+}  // namespace vrel
