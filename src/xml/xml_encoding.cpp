@@ -33,7 +33,13 @@ int ReadWholeFile(const std::string& path, std::string& bytes) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno;
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(size_t(info.st_size));
+  // Room for the growth that edits take anyway (half again, as the document
+  // grows its text), so the first edit after a load does not copy the whole
+  // text; pages never written cost no memory.
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+    const size_t size = size_t(info.st_size);
+    bytes.reserve(size + size / 2 + 128);
+  }
   char buffer[65536];
   for (;;) {
     ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -125,17 +131,19 @@ void SyncFolderOf(const std::string& path) {
   ::close(fd);
 }
 
-// Writes bytes to a temporary file beside path and renames it over path, so
-// that path holds either the old or the whole new content. Returns 0 or the
-// error number.
-int ReplaceFileContent(const std::string& requestedPath, std::string_view bytes) {
+// Writes the byte order mark and the body to a temporary file beside path and
+// renames it over path, so that path holds either the old or the whole new
+// content. The two parts are written apart so that a large document is never
+// copied just to put a mark in front of it. Returns 0 or the error number.
+int ReplaceFileContent(const std::string& requestedPath, std::string_view mark, std::string_view body) {
   const std::string path = ResolveLink(requestedPath);
   struct stat old {};
   const bool exists = ::stat(path.c_str(), &old) == 0;
   TempFile temp;
   if (int error = CreateTempBeside(path, temp)) return error;
   if (exists && ::fchmod(temp.fd, old.st_mode & 07777) != 0) return errno;
-  if (int error = WriteAll(temp.fd, bytes)) return error;
+  if (int error = WriteAll(temp.fd, mark)) return error;
+  if (int error = WriteAll(temp.fd, body)) return error;
   if (::fsync(temp.fd) != 0) return errno;
   int fd = temp.fd;
   temp.fd = -1;
@@ -282,19 +290,22 @@ bool ReadDocumentFile(const std::string& path, std::string& text, std::string& r
 
 bool WriteDocumentFile(const std::string& path, const std::string& text, std::string& result,
                        uint32_t& flags) {
-  std::string bytes;
+  std::string utf16Bytes;
+  std::string_view mark, body = text;
   std::string note;
   if (flags & Utf16File) {
     const std::u16string units = Utf8ToUtf16(text);
-    bytes = std::string(kUtf16LeBom) + LittleEndianFromUtf16(units);
+    utf16Bytes = LittleEndianFromUtf16(units);
+    mark = kUtf16LeBom;
+    body = utf16Bytes;
     note = std::to_string(text.size()) + " bytes to " + kUtf16BomNote + std::to_string(units.size()) +
            " wide chars";
   } else {
     const bool bom = (flags & Utf8Bom) != 0;
-    bytes = bom ? std::string(kUtf8Bom) + text : text;
+    if (bom) mark = kUtf8Bom;
     note = (bom ? kUtf8BomNote : "") + std::to_string(text.size()) + " bytes";
   }
-  if (int error = ReplaceFileContent(path, bytes)) {
+  if (int error = ReplaceFileContent(path, mark, body)) {
     result = std::strerror(error);
     return false;
   }
