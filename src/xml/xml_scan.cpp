@@ -109,7 +109,7 @@ class XmlDoc::Tokenizer {
         if (c == quote) quote = 0;
       } else if (IsQuote(c)) {
         quote = c;
-      } else if (c == '>' && q > 1) {
+      } else if (c == '>') {
         return Complete(ErrorToken, q + 1);
       }
     }
@@ -226,11 +226,12 @@ class XmlDoc::Tokenizer {
     return kNotFound;
   }
 
-  // The ">" of "?>"; the "?" may be that of the opening, but the ">" must lie
-  // beyond offset 2.
+  // The ">" of "?>"; the "?" may be that of the opening. (Where the ">" lies
+  // in the text does not matter: a node reads the same wherever it stands,
+  // so text put in before it cannot change it.)
   int32_t QuestionMarkEnd(int32_t from) const {
     for (int32_t q = Find('>', from); q != kNotFound; q = Find('>', q + 1)) {
-      if (t_[q - 1] == '?' && q > 2) return q;
+      if (t_[q - 1] == '?') return q;
     }
     return kNotFound;
   }
