@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "../net/test_http_server.h"
+#include "../net/served_test.h"
 #include "cli_runner.h"
 
 namespace vrel::test {
@@ -56,28 +56,11 @@ std::string Database(const std::vector<std::string>& uris) {
   return text + "</FEEDSTATUS>\r\n";
 }
 
-class DownloadCommands : public testing::Test {
+class DownloadCommands : public ServedTest {
  protected:
-  static void SetUpTestSuite() { server_ = new TestHttpServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(server_->Running()) << server_->StartError(); }
-
-  static std::string Url(std::string_view path) { return server_->Url(path); }
-  static std::string Echo(std::string_view body, std::string_view type) {
-    return Url("/echo?body=" + PercentEncode(body) + "&type=" + PercentEncode(type));
-  }
-
   TempDir dir;
   const std::string data = dir.path() + "/feeds.xml";
-
- private:
-  static TestHttpServer* server_;
 };
-
-TestHttpServer* DownloadCommands::server_ = nullptr;
 
 TEST_F(DownloadCommands, AddDownloadsAServedFeedIntoTheDataFile) {
   const std::string url = Url(kRegister);

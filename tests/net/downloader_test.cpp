@@ -14,14 +14,13 @@
 
 #include "net/download.h"
 #include "xml/xml_doc.h"
-#include "test_http_server.h"
+#include "served_test.h"
 
 namespace vrel {
 namespace {
 
 using namespace std::chrono_literals;
 using test::PercentEncode;
-using test::TestHttpServer;
 
 constexpr auto kXml = DownloadKind::XmlDocument;
 const std::string kFeed = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Plain</title></channel></rss>";
@@ -71,24 +70,7 @@ std::string ReadFile(const std::filesystem::path& path) {
   return content.str();
 }
 
-class DownloaderTest : public testing::Test {
- protected:
-  static void SetUpTestSuite() { server_ = new TestHttpServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(server_->Running()) << server_->StartError(); }
-
-  static std::string Url(std::string_view path) { return server_->Url(path); }
-  static std::string Echo(std::string_view body, std::string_view contentType) {
-    return Url("/echo?body=" + PercentEncode(body) + "&type=" + PercentEncode(contentType));
-  }
-
-  static TestHttpServer* server_;
-};
-
-TestHttpServer* DownloaderTest::server_ = nullptr;
+class DownloaderTest : public test::ServedTest {};
 
 TEST_F(DownloaderTest, DeliversTheBodyAndWhatTheHeadersSay) {
   const DownloadResult result = Fetch(Url("/headers?type=application/rss%2Bxml"));
@@ -183,7 +165,7 @@ TEST_F(DownloaderTest, BodyOverTheCapIsTooLarge) {
 }
 
 TEST_F(DownloaderTest, CertificatesAreChecked) {
-  const DownloadResult result = Fetch(server_->SecureUrl("/headers"));
+  const DownloadResult result = Fetch(SecureUrl("/headers"));
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.error.find("certificate"), std::string::npos) << result.error;
 }
