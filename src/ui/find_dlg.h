@@ -1,0 +1,37 @@
+// Find: asks for the text to search the stored items for.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+#include <string_view>
+
+#include "xml/xml_doc.h"
+
+namespace vrel::edit {
+class TextEdit;
+}
+
+namespace vrel::ui {
+
+// The viewer's request for the search results of text (sent as it is, even empty).
+XmlDoc SearchRequest(std::string_view text);
+
+class CFindDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CFindDlg(QWidget* parent = nullptr);
+
+  // The search text once the dialog was confirmed.
+  const std::string& Text() const { return m_text; }
+  edit::TextEdit* Edit() const { return m_edit; }
+
+  void accept() override;
+
+ private:
+  std::string m_text;
+  edit::TextEdit* m_edit;
+};
+
+}  // namespace vrel::ui
