@@ -1,0 +1,101 @@
+#include "saver/widget/qt_anim_canvas.h"
+
+#include <QWidget>
+#include <algorithm>
+#include <cstdlib>
+
+namespace vrel::saver {
+namespace {
+
+constexpr int kDefaultPixelSize = 12;
+
+QString ResourcePath(int resource) { return QStringLiteral(":/saver/%1.png").arg(resource); }
+
+}  // namespace
+
+QFont FontFor(const FontSpec& spec) {
+  QFont font(QString::fromStdString(spec.face));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(spec.height == 0 ? kDefaultPixelSize : std::abs(spec.height));
+  // 0 asks for the normal weight, as it does on the system the texts were made for.
+  font.setWeight(QFont::Weight(spec.weight == 0 ? 400 : std::clamp(spec.weight, 1, 1000)));
+  font.setItalic(spec.italic);
+  font.setUnderline(spec.underline);
+  font.setStrikeOut(spec.strikeOut);
+  font.setStyleStrategy(spec.antialiased ? QFont::PreferAntialias : QFont::NoAntialias);
+  return font;
+}
+
+QtAnimCanvas::QtAnimCanvas(QWidget& screen) : m_screen(screen) {}
+
+QtAnimCanvas::~QtAnimCanvas() = default;
+
+void QtAnimCanvas::SetUp(const Rect& scene) {
+  m_painter.reset();
+  m_origin = QPoint(scene.left, scene.top);
+  m_frame = QImage(std::max(scene.Width(), 1), std::max(scene.Height(), 1), QImage::Format_RGB32);
+  m_frame.fill(Qt::black);
+}
+
+QRect QtAnimCanvas::Local(const Rect& rect) const {
+  return QRect(rect.left, rect.top, rect.Width(), rect.Height()).translated(-m_origin);
+}
+
+QPainter& QtAnimCanvas::FramePainter() {
+  if (!m_painter) m_painter = std::make_unique<QPainter>(&m_frame);
+  return *m_painter;
+}
+
+void QtAnimCanvas::FinishStep() { m_painter.reset(); }
+
+int QtAnimCanvas::CreateFont(const FontSpec& spec) {
+  const QFont font = FontFor(spec);
+  m_fonts.push_back({font, QFontMetrics(font)});
+  return int(m_fonts.size()) - 1;
+}
+
+int QtAnimCanvas::LoadPicture(int resource, int& width) {
+  QImage sheet(ResourcePath(resource));
+  if (sheet.isNull()) {
+    width = 0;
+    return -1;
+  }
+  width = sheet.width();
+  m_pictures.push_back(sheet.convertToFormat(QImage::Format_RGB32));
+  return int(m_pictures.size()) - 1;
+}
+
+TextSize QtAnimCanvas::MeasureText(int font, const std::string& text) {
+  const QFontMetrics& metrics = m_fonts.at(size_t(font)).metrics;
+  return {metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
+}
+
+void QtAnimCanvas::DrawText(int font, const std::string& text, Point at, Colour colour) {
+  const LoadedFont& loaded = m_fonts.at(size_t(font));
+  QPainter& painter = FramePainter();
+  painter.setFont(loaded.font);
+  painter.setPen(QColor(std::clamp(colour.red, 0, 255), std::clamp(colour.green, 0, 255), std::clamp(colour.blue, 0, 255)));
+  painter.drawText(QPoint(at.x, at.y + loaded.metrics.ascent()) - m_origin, QString::fromStdString(text));
+}
+
+void QtAnimCanvas::DrawCell(int picture, const Rect& source, Point at) {
+  FramePainter().drawImage(QPoint(at.x, at.y) - m_origin, m_pictures.at(size_t(picture)),
+                           QRect(source.left, source.top, source.Width(), source.Height()));
+}
+
+void QtAnimCanvas::Erase(const Rect& rect) {
+  if (!rect.IsEmpty()) FramePainter().fillRect(Local(rect), Qt::black);
+}
+
+void QtAnimCanvas::Show(const Rect& rect) {
+  if (!rect.IsEmpty()) m_screen.update(QRect(rect.left, rect.top, rect.Width(), rect.Height()));
+}
+
+void QtAnimCanvas::Paint(QPainter& painter, const QRegion& region) {
+  for (const QRect& rect : region) {
+    painter.fillRect(rect, Qt::black);
+    painter.drawImage(rect.topLeft(), m_frame, rect.translated(-m_origin));
+  }
+}
+
+}  // namespace vrel::saver
