@@ -31,5 +31,7 @@ int RunReadCommand(const Arguments& args, const GlobalOptions& options);
 int RunDeleteCommand(const Arguments& args, const GlobalOptions& options);
 int RunSetCommand(const Arguments& args, const GlobalOptions& options);
 int RunOpenCommand(const Arguments& args, const GlobalOptions& options);
+int RunImportCommand(const Arguments& args, const GlobalOptions& options);
+int RunExportCommand(const Arguments& args, const GlobalOptions& options);
 
 }  // namespace vrel::cli

@@ -92,9 +92,7 @@ size_t DownloadSideBySide(NewsEngine& engine, const std::vector<DownloadRequest>
   size_t next = 0, done = 0, failed = 0;
   while (done < requests.size()) {
     for (; running.size() < kParallelDownloads && next < requests.size(); ++next) {
-      const DownloadRequest& request = requests[next];
-      const DownloadKind kind = request.webPage ? DownloadKind::WebPage : DownloadKind::XmlDocument;
-      running.push_back({request, scheduler.Downloads().Start(request.address, kind)});
+      running.push_back({requests[next], scheduler.StartDownload(requests[next])});
     }
     bool finishedAny = false;
     for (auto it = running.begin(); it != running.end();) {

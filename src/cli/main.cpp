@@ -43,6 +43,10 @@ const Command kCommands[] = {
      vrel::cli::RunSetCommand},
     {"open", "open FEEDID FIRSTTIME SEQ", "open an item's address in the browser and mark it visited",
      vrel::cli::RunOpenCommand},
+    {"import", "import FILE", "add the feeds of an OPML file that are not in the data file yet",
+     vrel::cli::RunImportCommand},
+    {"export", "export [FILE]", "write the feeds as OPML 2.0 to FILE or standard output",
+     vrel::cli::RunExportCommand},
 };
 
 void PrintHelp(std::FILE* out) {

@@ -91,6 +91,7 @@ AddInput ReadAddText(std::string_view text) {
     input.installScreenSaver = true;
   } else {
     input.request.address = text;
+    input.request.discoverFeed = true;
   }
   return input;
 }

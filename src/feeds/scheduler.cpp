@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "feeds/feed_discovery.h"
 #include "feeds/news_engine.h"
 #include "feeds/scrape.h"
 #include "feeds/time_stamp.h"
@@ -53,6 +54,63 @@ std::optional<std::time_t> SecondsSince(std::string_view stamp, std::time_t now)
   const std::optional<TimeStamp> time = ParseTimeStamp(stamp);
   if (!time) return std::nullopt;
   return now - ToTime(*time);
+}
+
+std::string Link(const std::string& address) {
+  const std::string escaped = MarkupEscaped(address);
+  return "<A href=\"" + escaped + "\">" + escaped + "</A>";
+}
+
+// The position of the stored copy of the database's current FEED; 0 when
+// it has none yet.
+int StoredCopy(XmlDoc& db) {
+  const int feed = db.GetCurrentPosition();
+  db.SetPositions(db.GetParentPosition(), feed, 0);
+  return db.FindChildElement(nullptr) ? db.GetChildPosition() : 0;
+}
+
+// What to send for a conditional download of the feed at address: nothing
+// unless a copy is stored that a 304 answer could stand for.
+Validators StoredValidators(NewsEngine& engine, const std::string& address) {
+  std::lock_guard lock(engine.Lock());
+  FeedDatabase& database = engine.Database();
+  if (!database.FindFeedByUri(address)) return {};
+  XmlDoc& db = database.Document();
+  Validators validators{db.GetAttribute("etag"), db.GetAttribute("lastmodified")};
+  return StoredCopy(db) != 0 ? validators : Validators{};
+}
+
+std::string StoredCopyText(NewsEngine& engine, const std::string& address) {
+  std::lock_guard lock(engine.Lock());
+  FeedDatabase& database = engine.Database();
+  if (!database.FindFeedByUri(address)) return {};
+  const int copy = StoredCopy(database.Document());
+  return copy != 0 ? database.Document().GetSubDocument(copy) : std::string();
+}
+
+void SetOrRemoveAttribute(XmlDoc& db, int element, const char* name, const std::string& value) {
+  if (value.empty()) {
+    db.RemoveAttribute(element, name);
+  } else {
+    db.SetAttribute(element, name, value);
+  }
+}
+
+bool IsGone(const DownloadResult& result) { return result.httpStatus == 410; }
+
+// A 429 or 503 answer that said when to ask again.
+bool AsksToWait(const DownloadResult& result) {
+  return (result.httpStatus == 429 || result.httpStatus == 503) && result.retryAfterSeconds >= 0;
+}
+
+// What a server that refuses a feed for good, or for a while, adds to the
+// failure message.
+std::string RefusalDetail(const DownloadResult& result, std::time_t now) {
+  if (IsGone(result)) return "\r\nThe feed is gone for good: no more automatic downloads (Update still tries it)";
+  if (AsksToWait(result))
+    return "\r\nThe server asks to wait: no automatic download before " +
+           FormatUserDateTime(now + static_cast<std::time_t>(result.retryAfterSeconds));
+  return {};
 }
 
 }  // namespace
@@ -128,23 +186,57 @@ void Scheduler::PollDownload() {
   download_.reset();
   const DownloadRequest finished = std::exchange(current_, {});
   state_ = DownloadIdle;
+  if (std::optional<DownloadRequest> feed = DiscoveredFeed(finished, result)) {
+    const std::string statusLine = "found feed " + MarkupEscaped(feed->address) + ", downloading";
+    Begin(std::move(*feed), statusLine);
+    return;
+  }
   Complete(finished, result);
 }
 
 void Scheduler::StartNext() {
+  DownloadRequest next;
   if (!queue_.empty()) {
-    current_ = std::move(queue_.front());
+    next = std::move(queue_.front());
     queue_.pop_front();
   } else {
-    current_ = DueFeed();
+    next = DueFeed();
   }
-  if (current_.address.empty()) {
+  if (next.address.empty()) {
     IdleWithoutWork();
     return;
   }
-  download_ = Downloads().Start(current_.address, current_.webPage ? DownloadKind::WebPage : DownloadKind::XmlDocument);
+  const std::string statusLine = "downloading " + MarkupEscaped(next.title.empty() ? next.address : next.title);
+  Begin(std::move(next), statusLine);
+}
+
+void Scheduler::Begin(DownloadRequest request, const std::string& statusLine) {
+  current_ = std::move(request);
+  download_ = StartDownload(current_);
   state_ = DownloadBusy | (current_.webPage ? DownloadWebPage : DownloadXml);
-  engine_.SetStatusLine("downloading " + MarkupEscaped(current_.title.empty() ? current_.address : current_.title));
+  engine_.SetStatusLine(statusLine);
+}
+
+std::unique_ptr<Download> Scheduler::StartDownload(const DownloadRequest& request) {
+  if (request.webPage) return Downloads().Start(request.address, DownloadKind::WebPage);
+  return Downloads().StartConditional(request.address, DownloadKind::XmlDocument,
+                                      StoredValidators(engine_, request.address));
+}
+
+// The feed that an HTML page downloaded for the Add box names, announced in
+// StatusMessages; none when the download was no such page or names no feed.
+std::optional<DownloadRequest> Scheduler::DiscoveredFeed(const DownloadRequest& request,
+                                                         const DownloadResult& result) {
+  if (!request.discoverFeed || request.webPage || !result.ok || result.notModified ||
+      !LooksLikeHtmlPage(result.text, result.contentType))
+    return std::nullopt;
+  const std::string page = result.finalUrl.empty() ? request.address : result.finalUrl;
+  DownloadRequest feed;
+  feed.address = FindFeedLink(result.text, page);
+  if (feed.address.empty() || feed.address == request.address) return std::nullopt;
+  engine_.AddStatusMessage("Found feed " + Link(feed.address) + " on " + Link(page) + "\r\n" +
+                           FormatUserDateTime(engine_.CurrentTime()));
+  return feed;
 }
 
 // The first feed in database order that is due: never downloaded, or its
@@ -167,6 +259,9 @@ DownloadRequest Scheduler::DueFeed() {
       ReadDuration(period, seconds);
       if (*sinceArrival <= seconds) continue;
     }
+    // The server asked not to be asked again before then.
+    if (const auto sinceRetry = SecondsSince(db.GetAttribute(feed, "retryafter"), now); sinceRetry && *sinceRetry < 0)
+      continue;
     if (const auto sinceFailure = SecondsSince(db.GetAttribute(feed, "failedtime"), now)) {
       const int attempts = LeadingInt(db.GetAttribute(feed, "numattempts"));
       if (attempts >= kMaxAutoAttempts || *sinceFailure < RetrySpacing(attempts)) continue;
@@ -214,7 +309,7 @@ bool Scheduler::Complete(const DownloadRequest& request, const DownloadResult& r
   std::string detail;
   bool merged = false;
   if (!result.ok) {
-    detail = MarkupEscaped(result.error);
+    detail = MarkupEscaped(result.error) + MarkupEscaped(RefusalDetail(result, engine_.CurrentTime()));
   } else if (request.webPage) {
     merged = MergeScrapedPage(engine_, request.address, request.scrapeList, result.text);
     if (!merged) {
@@ -222,26 +317,84 @@ bool Scheduler::Complete(const DownloadRequest& request, const DownloadResult& r
       detail = PageExcerpt(result.text);
     }
   } else {
-    std::string reason;
-    merged = engine_.MergeDownload(request.address, result.text, &reason);
-    detail = MarkupEscaped(reason);
+    merged = MergeXml(request.address, result, detail);
   }
   if (merged) {
+    NoteSuccess(request, result);
     failures_ = 0;
     engine_.SetStatusLine("Ready");
     return true;
   }
   BookFailure(request.address, detail);
+  NoteRefusal(request.address, result);
   engine_.SetStatusLine(ErrorLine(problem, request.address));
   return false;
+}
+
+// A 304 answer merges the stored copy, as a download that brought nothing
+// new would.
+bool Scheduler::MergeXml(const std::string& address, const DownloadResult& result, std::string& detail) {
+  std::string stored;
+  if (result.notModified) {
+    stored = StoredCopyText(engine_, address);
+    if (stored.empty()) {
+      detail = "the server answered 304 Not Modified, but no copy of the feed is stored";
+      return false;
+    }
+  }
+  std::string reason;
+  const bool merged = engine_.MergeDownload(address, result.notModified ? stored : result.text, &reason);
+  detail = MarkupEscaped(reason);
+  return merged;
+}
+
+// Keeps what the next conditional download sends, forgets a server's wish
+// to wait, and follows a feed that moved permanently.
+void Scheduler::NoteSuccess(const DownloadRequest& request, const DownloadResult& result) {
+  std::lock_guard lock(engine_.Lock());
+  FeedDatabase& database = engine_.Database();
+  if (!database.FindFeedByUri(request.address)) return;
+  XmlDoc& db = database.Document();
+  const int feed = db.GetCurrentPosition();
+  db.RemoveAttribute(feed, "retryafter");
+  // A 304 answer need not repeat the validators.
+  if (!request.webPage && !(result.notModified && result.etag.empty()))
+    SetOrRemoveAttribute(db, feed, "etag", result.etag);
+  if (!request.webPage && !(result.notModified && result.lastModified.empty()))
+    SetOrRemoveAttribute(db, feed, "lastmodified", result.lastModified);
+  const std::string& moved = result.permanentUrl;
+  if (moved.empty() || moved == request.address) return;
+  std::string message = Link(request.address) + " moved permanently to " + Link(moved) + "\r\n" +
+                        FormatUserDateTime(engine_.CurrentTime());
+  if (database.FindFeedByUri(moved)) {
+    message += "\r\nAnother feed has that address already; this one keeps its own";
+  } else {
+    db.SetAttribute(feed, "uri", moved);
+  }
+  engine_.AddStatusMessage(message);
+}
+
+// A feed that is gone gets no more automatic attempts, as after the last
+// one; a server that asked to wait is not asked again before then.
+void Scheduler::NoteRefusal(const std::string& address, const DownloadResult& result) {
+  if (!IsGone(result) && !AsksToWait(result)) return;
+  std::lock_guard lock(engine_.Lock());
+  FeedDatabase& database = engine_.Database();
+  if (!database.FindFeedByUri(address)) return;
+  XmlDoc& db = database.Document();
+  if (IsGone(result)) {
+    db.SetAttributeInt(db.GetCurrentPosition(), "numattempts", kMaxAutoAttempts);
+  } else {
+    const std::time_t until = engine_.CurrentTime() + static_cast<std::time_t>(result.retryAfterSeconds);
+    db.SetAttribute("retryafter", FormatTimeStamp(until));
+  }
 }
 
 // detail is mark-up already.
 void Scheduler::BookFailure(const std::string& address, std::string_view detail) {
   const std::time_t now = engine_.CurrentTime();
   if (failures_++ == 0) failureRunStart_ = now;
-  const std::string link = MarkupEscaped(address);
-  std::string message = "<A href=\"" + link + "\">" + link + "</A>\r\n" + FormatUserDateTime(now);
+  std::string message = Link(address) + "\r\n" + FormatUserDateTime(now);
   {
     std::lock_guard lock(engine_.Lock());
     FeedDatabase& database = engine_.Database();

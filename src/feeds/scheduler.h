@@ -4,12 +4,20 @@
 // time. A finished download goes to its merge (XML feeds) or to the scrape
 // merge (web pages); a failure is shown in the status line, booked on its
 // feed and added to StatusMessages.
+//
+// Downloads of stored feeds are conditional (ETag, Last-Modified); a feed
+// that moved permanently takes its new address, one that is gone (410) gets
+// no more automatic attempts, and one whose server asks to wait (429, 503
+// with Retry-After) is not asked again before then. An address typed into
+// the Add box that leads to an HTML page is replaced by the feed the page
+// names.
 #pragma once
 
 #include <cstddef>
 #include <ctime>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +34,9 @@ struct DownloadRequest {
   std::string address;
   std::string scrapeList;  // only requests from the Add box carry one
   bool webPage = false;
+  // An address typed into the Add box: when it leads to an HTML page, the
+  // feed the page names is downloaded instead.
+  bool discoverFeed = false;
 };
 
 // DownloadState: idle, or busy with an XML document or a web page.
@@ -67,6 +78,10 @@ class Scheduler {
   bool Complete(const DownloadRequest& request, const DownloadResult& result);
 
   DownloadSource& Downloads();
+  // Starts the download of a request, conditional when the feed's stored
+  // copy came with an ETag or Last-Modified. Front ends that run downloads
+  // side by side start them here too.
+  std::unique_ptr<Download> StartDownload(const DownloadRequest& request);
 
   int DownloadState() const { return state_; }
   const DownloadRequest& Current() const { return current_; }
@@ -77,6 +92,11 @@ class Scheduler {
  private:
   void PollDownload();
   void StartNext();
+  void Begin(DownloadRequest request, const std::string& statusLine);
+  std::optional<DownloadRequest> DiscoveredFeed(const DownloadRequest& request, const DownloadResult& result);
+  bool MergeXml(const std::string& address, const DownloadResult& result, std::string& detail);
+  void NoteSuccess(const DownloadRequest& request, const DownloadResult& result);
+  void NoteRefusal(const std::string& address, const DownloadResult& result);
   DownloadRequest DueFeed();
   void IdleWithoutWork();
   void SaveIfDue();

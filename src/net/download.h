@@ -8,8 +8,11 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/charset.h"
 
@@ -20,8 +23,20 @@ struct DownloadOptions {
   std::chrono::milliseconds transferTimeout{120'000};  // the whole transfer
   size_t maxBodyBytes = size_t{32} << 20;              // more is "response too large"
   long maxRedirects = 10;
+  long maxConnectionsPerHost = 2;  // more transfers to one host wait their turn
   std::string userAgent = "brackenfold News Reader/1.2.1";
 };
+
+// What is known of an earlier download of an address; sent as
+// If-None-Match and If-Modified-Since, so that a server with nothing newer
+// answers 304 Not Modified without a body.
+struct Validators {
+  std::string etag;
+  std::string lastModified;
+};
+
+// The longest a server's Retry-After is heeded.
+inline constexpr int64_t kMaxRetryAfterSeconds = 24 * 60 * 60;
 
 struct DownloadResult {
   bool ok = false;
@@ -33,6 +48,17 @@ struct DownloadResult {
   std::string etag;
   std::string lastModified;
   std::string charset;  // what the body was read as
+  // A 304 answer to a conditional request: ok, with an empty text; the
+  // caller's stored copy is still current.
+  bool notModified = false;
+  // Where the permanent redirects (301, 308) at the start of the redirect
+  // chain led; empty when the first answer was no permanent redirect.
+  std::string permanentUrl;
+  // Seconds a 429 or 503 answer asked the client to wait (Retry-After, at
+  // most kMaxRetryAfterSeconds); -1 when it did not say.
+  int64_t retryAfterSeconds = -1;
+  // The body was a JSON Feed and text is its RSS 2.0 equivalent.
+  bool convertedFromJsonFeed = false;
 };
 
 class Download {
@@ -53,6 +79,12 @@ class DownloadSource {
   // Starts a transfer of address: an http://, https:// or file:// URL, or a
   // local path. The transfer ends when the returned Download is destroyed.
   virtual std::unique_ptr<Download> Start(const std::string& address, DownloadKind kind) = 0;
+  // The same as a conditional request; sources that cannot make one start a
+  // plain download.
+  virtual std::unique_ptr<Download> StartConditional(const std::string& address, DownloadKind kind,
+                                                     const Validators& /*validators*/) {
+    return Start(address, kind);
+  }
 };
 
 class DownloadEngine;
@@ -66,6 +98,8 @@ class Downloader final : public DownloadSource {
   Downloader& operator=(const Downloader&) = delete;
 
   std::unique_ptr<Download> Start(const std::string& address, DownloadKind kind) override;
+  std::unique_ptr<Download> StartConditional(const std::string& address, DownloadKind kind,
+                                             const Validators& validators) override;
 
  private:
   std::shared_ptr<DownloadEngine> engine_;
@@ -74,5 +108,13 @@ class Downloader final : public DownloadSource {
 // The URL for an address: URLs stay as they are, a local path (anything
 // without a "scheme://") becomes an absolute file:// URL.
 std::string AddressToUrl(const std::string& address);
+
+// reference (absolute, or relative as in an HTML href) resolved against the
+// URL base; empty when either cannot be read.
+std::string ResolveUrl(const std::string& base, const std::string& reference);
+
+// Seconds from now that a Retry-After value (delta seconds or an HTTP date)
+// names, clamped to 0..kMaxRetryAfterSeconds; -1 when it cannot be read.
+int64_t ParseRetryAfter(std::string_view value, std::time_t now);
 
 }  // namespace vrel

@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "net/ascii_text.h"
 #include "net/download.h"
+#include "net/json_feed.h"
 
 namespace vrel {
 namespace {
@@ -25,18 +27,73 @@ DownloadResult Failure(std::string error) {
   return result;
 }
 
+// Follows the redirects of a transfer as their answers arrive, to learn
+// where the permanent ones at the start of the chain lead.
+struct RedirectTrail {
+  explicit RedirectTrail(std::string url) : current(std::move(url)) {}
+
+  void Answer(long status) { lastStatus = status; }
+
+  void Location(std::string_view location) {
+    const bool permanent = lastStatus == 301 || lastStatus == 308;
+    const bool followed = permanent || lastStatus == 302 || lastStatus == 303 || lastStatus == 307;
+    if (!followed) return;
+    current = ResolveUrl(current, std::string(location));
+    if (permanent && onlyPermanent) {
+      permanentUrl = current;
+    } else {
+      onlyPermanent = false;
+    }
+  }
+
+  std::string current;
+  std::string permanentUrl;
+  long lastStatus = 0;
+  bool onlyPermanent = true;
+};
+
+// A header line with its end of line trimmed off.
+std::string_view TrimmedLine(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) line.remove_suffix(1);
+  return line;
+}
+
+// A header value fit to be sent back: a line break in it would start a
+// header of its own.
+bool IsSingleLine(std::string_view value) { return value.find_first_of("\r\n") == std::string_view::npos; }
+
+// The If-None-Match and If-Modified-Since lines for validators; null when
+// there are none.
+curl_slist* ConditionalHeaders(const Validators& validators) {
+  curl_slist* headers = nullptr;
+  if (!validators.etag.empty() && IsSingleLine(validators.etag))
+    headers = curl_slist_append(headers, ("If-None-Match: " + validators.etag).c_str());
+  if (!validators.lastModified.empty() && IsSingleLine(validators.lastModified))
+    headers = curl_slist_append(headers, ("If-Modified-Since: " + validators.lastModified).c_str());
+  return headers;
+}
+
 struct Transfer {
-  Transfer(std::string url, DownloadKind kind, size_t maxBodyBytes)
-      : url(std::move(url)), kind(kind), maxBodyBytes(maxBodyBytes) {}
+  Transfer(std::string url, DownloadKind kind, size_t maxBodyBytes, const Validators& validators)
+      : url(std::move(url)),
+        kind(kind),
+        maxBodyBytes(maxBodyBytes),
+        conditionalHeaders(ConditionalHeaders(validators)),
+        redirects(this->url) {}
+  ~Transfer() { curl_slist_free_all(conditionalHeaders); }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
 
   const std::string url;
   const DownloadKind kind;
   const size_t maxBodyBytes;
+  curl_slist* const conditionalHeaders;  // null for a plain request
 
   // Touched only by the worker thread.
   CURL* easy = nullptr;
   std::string body;
   std::string statusLine;  // of the last response, e.g. "HTTP/1.1 404 Not Found"
+  RedirectTrail redirects;
   bool tooLarge = false;
   char errorBuffer[CURL_ERROR_SIZE] = {};
 
@@ -68,12 +125,28 @@ size_t StoreBody(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
-size_t StoreStatusLine(char* data, size_t size, size_t count, void* user) {
+// The status code of a status line such as "HTTP/1.1 404 Not Found".
+long StatusCode(std::string_view statusLine) {
+  const size_t code = statusLine.find(' ');
+  if (code == std::string_view::npos) return 0;
+  long status = 0;
+  const size_t end = std::min(statusLine.size(), code + 4);  // three digits
+  for (size_t i = code + 1; i < end && statusLine[i] >= '0' && statusLine[i] <= '9'; ++i)
+    status = status * 10 + (statusLine[i] - '0');
+  return status;
+}
+
+size_t StoreHeader(char* data, size_t size, size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
-  std::string_view line(data, size * count);
+  const std::string_view line = TrimmedLine(std::string_view(data, size * count));
+  constexpr std::string_view kLocation = "location:";
   if (line.starts_with("HTTP/")) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) line.remove_suffix(1);
     transfer.statusLine = line;
+    transfer.redirects.Answer(StatusCode(line));
+  } else if (StartsWithNoCase(line, kLocation)) {
+    std::string_view location = line.substr(kLocation.size());
+    location.remove_prefix(std::min(location.size(), location.find_first_not_of(" \t")));
+    transfer.redirects.Location(location);
   }
   return size * count;
 }
@@ -113,6 +186,31 @@ std::string InfoText(CURL* easy, CURLINFO info) {
   return text != nullptr ? text : "";
 }
 
+// Where the permanent redirects led; libcurl's own reading of the address
+// when every redirect was permanent.
+std::string PermanentUrl(const RedirectTrail& redirects, const std::string& finalUrl) {
+  if (redirects.permanentUrl.empty()) return {};
+  return redirects.onlyPermanent ? finalUrl : redirects.permanentUrl;
+}
+
+// The body as UTF-8, and a JSON Feed as its RSS equivalent.
+void ReadBody(const Transfer& transfer, DownloadResult& result) {
+  DecodedText decoded = DecodeToUtf8(transfer.body, result.contentType, transfer.kind);
+  result.charset = std::move(decoded.charset);
+  if (transfer.kind == DownloadKind::XmlDocument) {
+    JsonFeedConversion conversion = ConvertJsonFeed(decoded.text, result.contentType);
+    if (conversion.isJsonFeed) {
+      result.error = std::move(conversion.error);
+      result.ok = result.error.empty();
+      if (result.ok) result.text = std::move(conversion.rss);
+      result.convertedFromJsonFeed = result.ok;
+      return;
+    }
+  }
+  result.text = std::move(decoded.text);
+  result.ok = true;
+}
+
 DownloadResult Outcome(Transfer& transfer, CURLcode code) {
   DownloadResult result;
   result.finalUrl = InfoText(transfer.easy, CURLINFO_EFFECTIVE_URL);
@@ -120,18 +218,21 @@ DownloadResult Outcome(Transfer& transfer, CURLcode code) {
   curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
   result.etag = HeaderValue(transfer.easy, "ETag");
   result.lastModified = HeaderValue(transfer.easy, "Last-Modified");
+  if (result.httpStatus == 429 || result.httpStatus == 503)
+    result.retryAfterSeconds = ParseRetryAfter(HeaderValue(transfer.easy, "Retry-After"), std::time(nullptr));
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
     result.error = "response too large";
   } else if (code != CURLE_OK) {
     result.error = TransferError(transfer, code, result.finalUrl.empty() ? transfer.url : result.finalUrl);
   } else if (result.httpStatus >= 400) {
     result.error = HttpError(result.httpStatus, transfer.statusLine);
-  } else {
-    DecodedText decoded = DecodeToUtf8(transfer.body, result.contentType, transfer.kind);
-    result.text = std::move(decoded.text);
-    result.charset = std::move(decoded.charset);
+  } else if (result.httpStatus == 304 && transfer.conditionalHeaders != nullptr) {
+    result.notModified = true;
     result.ok = true;
+  } else {
+    ReadBody(transfer, result);
   }
+  if (result.ok) result.permanentUrl = PermanentUrl(transfer.redirects, result.finalUrl);
   return result;
 }
 
@@ -179,7 +280,9 @@ class DownloadEngine {
  public:
   explicit DownloadEngine(DownloadOptions options)
       : options_(std::move(options)), multi_(CurlReady() ? curl_multi_init() : nullptr) {
-    if (multi_ != nullptr) worker_ = std::thread([this] { Run(); });
+    if (multi_ == nullptr) return;
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, options_.maxConnectionsPerHost);
+    worker_ = std::thread([this] { Run(); });
   }
 
   ~DownloadEngine() {
@@ -272,7 +375,7 @@ class DownloadEngine {
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, StoreBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, StoreStatusLine);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, StoreHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -283,6 +386,7 @@ class DownloadEngine {
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, options_.maxRedirects);
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every compression libcurl knows
     curl_easy_setopt(easy, CURLOPT_USERAGENT, options_.userAgent.c_str());
+    if (transfer.conditionalHeaders != nullptr) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.conditionalHeaders);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connectTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.transferTimeout.count()));
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options_.maxBodyBytes));
@@ -368,7 +472,13 @@ Downloader::Downloader(DownloadOptions options) : engine_(std::make_shared<Downl
 Downloader::~Downloader() { engine_->Stop(); }
 
 std::unique_ptr<Download> Downloader::Start(const std::string& address, DownloadKind kind) {
-  auto transfer = std::make_shared<Transfer>(AddressToUrl(address), kind, engine_->Options().maxBodyBytes);
+  return StartConditional(address, kind, {});
+}
+
+std::unique_ptr<Download> Downloader::StartConditional(const std::string& address, DownloadKind kind,
+                                                       const Validators& validators) {
+  auto transfer =
+      std::make_shared<Transfer>(AddressToUrl(address), kind, engine_->Options().maxBodyBytes, validators);
   engine_->Add(transfer);
   return std::make_unique<CurlDownload>(engine_, std::move(transfer));
 }
@@ -391,6 +501,38 @@ std::string AddressToUrl(const std::string& address) {
     }
   }
   return url;
+}
+
+std::string ResolveUrl(const std::string& base, const std::string& reference) {
+  std::string resolved;
+  CURLU* url = curl_url();
+  char* text = nullptr;
+  if (url != nullptr && curl_url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      curl_url_set(url, CURLUPART_URL, reference.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+      curl_url_get(url, CURLUPART_URL, &text, 0) == CURLUE_OK) {
+    resolved = text;
+  }
+  curl_free(text);
+  curl_url_cleanup(url);
+  return resolved;
+}
+
+int64_t ParseRetryAfter(std::string_view value, std::time_t now) {
+  value = TrimmedLine(value);
+  value.remove_prefix(std::min(value.size(), value.find_first_not_of(' ')));
+  if (value.empty()) return -1;
+  int64_t seconds = 0;
+  if (value.find_first_not_of("0123456789") == std::string_view::npos) {
+    for (const char digit : value) {
+      seconds = seconds * 10 + (digit - '0');
+      if (seconds > kMaxRetryAfterSeconds) break;
+    }
+  } else {
+    const std::time_t when = curl_getdate(std::string(value).c_str(), nullptr);
+    if (when == -1) return -1;
+    seconds = when - now;
+  }
+  return std::clamp<int64_t>(seconds, 0, kMaxRetryAfterSeconds);
 }
 
 }  // namespace vrel

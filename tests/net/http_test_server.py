@@ -9,6 +9,7 @@ that started it.
 
 Paths:
   /echo?body=B&type=T&status=S  body B (percent-encoded bytes), Content-Type T
+        &retry=R&location=L     and a Retry-After header R, a Location L
   /status/CODE                  that status with a short body
   /redirect/N                   N redirects, then 200
   /loop                         redirects to itself
@@ -18,11 +19,19 @@ Paths:
   /big/N                        N bytes with a Content-Length
   /stream/N                     N bytes without one, ended by closing
   /headers                      with ETag and Last-Modified
+  /conditional/etag, /conditional/date
+                                a feed with an ETag or a Last-Modified, and 304
+                                to a request that sends it back; the feed's item
+                                counts the bodies sent
+  /moved/N                      N permanent redirects (301 and 308 in turn), then 200
+  /busy/KEY                     answers after 0.3 s with the most requests for
+                                KEY it saw at once
   /agent                        the request's User-Agent as the body
   /corpus/PATH                  a file of CORPUS_DIR as it is
 Any path takes ?type=T to set the Content-Type.
 """
 import gzip
+import itertools
 import os
 import socket
 import ssl
@@ -34,6 +43,16 @@ from urllib.parse import unquote_to_bytes, urlsplit
 
 FEED = b'<?xml version="1.0"?><rss version="2.0"><channel><title>Plain</title></channel></rss>'
 stopping = threading.Event()
+busy_lock = threading.Lock()
+busy_now = {}
+busy_peak = {}
+responses = itertools.count(1)
+
+
+def numbered_feed():
+    """A feed whose one item names how many bodies were sent so far."""
+    return (b'<?xml version="1.0"?><rss version="2.0"><channel><title>Counted</title>'
+            b'<item><title>response %d</title></item></channel></rss>' % next(responses))
 
 
 def query_args(query):
@@ -79,7 +98,9 @@ class Handler(BaseHTTPRequestHandler):
         route, rest = parts[0], parts[1] if len(parts) > 1 else ""
 
         if route == "echo":
-            self.reply(int(args.get("status", b"200")), args.get("body", b""), content_type)
+            headers = [(name, args[key].decode("latin-1"))
+                       for key, name in (("retry", "Retry-After"), ("location", "Location")) if key in args]
+            self.reply(int(args.get("status", b"200")), args.get("body", b""), content_type, headers)
         elif route == "status":
             self.reply(int(rest), b"<error/>", content_type)
         elif route == "redirect":
@@ -106,6 +127,31 @@ class Handler(BaseHTTPRequestHandler):
         elif route == "headers":
             self.reply(200, FEED, content_type,
                        [("ETag", '"v1"'), ("Last-Modified", "Sat, 01 Jun 2024 10:00:00 GMT")])
+        elif route == "conditional":
+            if rest == "etag":
+                validator, header = ("ETag", '"v1"'), "If-None-Match"
+            else:
+                validator, header = ("Last-Modified", "Sat, 01 Jun 2024 10:00:00 GMT"), "If-Modified-Since"
+            if self.headers.get(header) == validator[1]:
+                self.reply(304, b"", content_type, [validator])
+            else:
+                self.reply(200, numbered_feed(), content_type, [validator])
+        elif route == "moved":
+            count = int(rest)
+            if count == 0:
+                self.reply(200, FEED, content_type)
+            else:
+                self.reply(301 if count % 2 == 0 else 308, b"", content_type,
+                           [("Location", "/moved/%d" % (count - 1))])
+        elif route == "busy":
+            with busy_lock:
+                busy_now[rest] = busy_now.get(rest, 0) + 1
+                busy_peak[rest] = max(busy_peak.get(rest, 0), busy_now[rest])
+            stopping.wait(0.3)
+            with busy_lock:
+                busy_now[rest] -= 1
+                peak = busy_peak[rest]
+            self.reply(200, str(peak).encode(), content_type)
         elif route == "agent":
             self.reply(200, self.headers.get("User-Agent", "").encode("latin-1"), content_type)
         elif route == "corpus":

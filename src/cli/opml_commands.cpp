@@ -1,0 +1,43 @@
+// vrel-cli import and export: subscription lists in OPML, to move feeds
+// between this reader and others.
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/session.h"
+#include "feeds/opml.h"
+
+namespace vrel::cli {
+
+int RunImportCommand(const Arguments& args, const GlobalOptions& options) {
+  if (args.size() != 1) {
+    std::fprintf(stderr, "usage: vrel-cli [--data PATH] import FILE\n");
+    return 2;
+  }
+  Session session(options);
+  const OpmlImportResult result = ImportOpmlFile(session.Engine(), args[0]);
+  if (!result.ok) {
+    std::fprintf(stderr, "vrel-cli: import: %s\n", result.message.c_str());
+    return 1;
+  }
+  std::printf("%s\n", result.message.c_str());
+  return session.Save() ? 0 : 1;
+}
+
+int RunExportCommand(const Arguments& args, const GlobalOptions& options) {
+  if (args.size() > 1) {
+    std::fprintf(stderr, "usage: vrel-cli [--data PATH] export [FILE]\n");
+    return 2;
+  }
+  Session session(options);
+  if (args.empty()) {
+    int exported = 0, leftOut = 0;
+    std::fputs(ExportOpmlText(session.Engine(), exported, leftOut).c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  const OpmlExportResult result = ExportOpmlFile(session.Engine(), args[0]);
+  std::fprintf(result.ok ? stdout : stderr, "%s%s\n", result.ok ? "" : "vrel-cli: export: ", result.message.c_str());
+  return result.ok ? 0 : 1;
+}
+
+}  // namespace vrel::cli

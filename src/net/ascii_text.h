@@ -1,0 +1,34 @@
+// ASCII case-insensitive helpers for protocol texts: header names, media
+// types and HTML tag and attribute names, which never need full Unicode.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vrel {
+
+inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+inline std::string LowerAsciiText(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = LowerAscii(c);
+  return lower;
+}
+
+inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return false;
+  return true;
+}
+
+// "Text/HTML; charset=utf-8" as "text/html".
+inline std::string MediaType(std::string_view contentType) {
+  contentType = contentType.substr(0, contentType.find(';'));
+  constexpr std::string_view kBlanks = " \t\r\n\f";
+  const size_t first = contentType.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return LowerAsciiText(contentType.substr(first, contentType.find_last_not_of(kBlanks) - first + 1));
+}
+
+}  // namespace vrel

@@ -1,0 +1,137 @@
+#include "feeds/opml.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "feed_test_support.h"
+#include "feeds/news_engine.h"
+
+namespace vrel {
+namespace {
+
+using test::EngineFixture;
+using test::WriteFile;
+
+using Feeds = std::vector<std::pair<std::string, std::string>>;  // uri, title
+
+Feeds FeedsOf(NewsEngine& engine) {
+  std::lock_guard lock(engine.Lock());
+  Feeds feeds;
+  XmlDoc& db = engine.Database().Document();
+  db.SetPositions(0, 0, 0);
+  if (!db.FindElement(nullptr)) return feeds;
+  while (db.FindChildElement("FEED")) feeds.emplace_back(db.GetChildAttribute("uri"), db.GetChildAttribute("title"));
+  return feeds;
+}
+
+const char kNested[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<opml version="2.0">
+  <head><title>Subscriptions</title></head>
+  <body>
+    <outline text="Tech">
+      <outline type="rss" text="Ignored text" title="First &amp; Best" xmlUrl="http://a/rss?x=1&amp;y=2"/>
+      <outline text="Deeper">
+        <outline type="rss" text="Second" xmlUrl="http://b/atom"/>
+      </outline>
+    </outline>
+    <outline type="rss" xmlUrl="http://c/"/>
+    <outline text="Twice" xmlUrl="http://b/atom"/>
+    <outline text="Known" xmlUrl="http://known/"/>
+    <outline text="Just a folder"/>
+  </body>
+</opml>
+)";
+
+TEST(Opml, ImportAddsNestedFeedsThatAreNewAsNotYetDownloaded) {
+  EngineFixture f;
+  {
+    std::lock_guard lock(f.engine.Lock());
+    f.engine.Database().AddFeed("http://known/", "Known already");
+  }
+  const std::string path = f.dir.Path("subscriptions.opml");
+  WriteFile(path, kNested);
+  const OpmlImportResult result = ImportOpmlFile(f.engine, path);
+  EXPECT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.added, 3);
+  EXPECT_EQ(result.skipped, 2);
+  EXPECT_EQ(result.message, "Imported " + path + ": 3 feeds added, 2 already present");
+  EXPECT_EQ(FeedsOf(f.engine), (Feeds{{"http://known/", "Known already"},
+                                      {"http://a/rss?x=1&y=2", "First & Best"},
+                                      {"http://b/atom", "Second"},
+                                      {"http://c/", "http://c/"}}));
+  EXPECT_EQ(test::FeedAttribute(f.engine, "http://b/atom", "feedid"), "3");
+  EXPECT_EQ(test::FeedAttribute(f.engine, "http://b/atom", "arrivetime"), "");
+  EXPECT_GT(f.observer.feedListChanges, 0);
+}
+
+TEST(Opml, DeeplyNestedOutlinesAreAllFound) {
+  EngineFixture f;
+  std::string body;
+  const int depth = 50000;
+  for (int i = 0; i < depth; ++i) body += "<outline text=\"f\" xmlUrl=\"http://f/" + std::to_string(i) + "\">";
+  for (int i = 0; i < depth; ++i) body += "</outline>";
+  const std::string path = f.dir.Path("deep.opml");
+  WriteFile(path, "<opml version=\"2.0\"><body>" + body + "</body></opml>");
+  const OpmlImportResult result = ImportOpmlFile(f.engine, path);
+  EXPECT_TRUE(result.ok) << result.message;
+  EXPECT_EQ(result.added, depth);
+  EXPECT_EQ(FeedsOf(f.engine).back().first, "http://f/" + std::to_string(depth - 1));
+}
+
+TEST(Opml, ABrokenOrForeignFileAddsNothing) {
+  EngineFixture f;
+  const std::string broken = f.dir.Path("broken.opml");
+  WriteFile(broken, "<opml><body><outline xmlUrl=\"http://a/\"/><outline xmlUrl=\"http://b/\"></body>");
+  OpmlImportResult result = ImportOpmlFile(f.engine, broken);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.added, 0);
+  EXPECT_TRUE(result.message.starts_with("Cannot import " + broken + ": ")) << result.message;
+  EXPECT_GT(result.message.size(), ("Cannot import " + broken + ": ").size());
+  EXPECT_TRUE(FeedsOf(f.engine).empty());
+
+  const std::string rss = f.dir.Path("feed.xml");
+  WriteFile(rss, "<rss version=\"2.0\"><channel><title>x</title></channel></rss>");
+  result = ImportOpmlFile(f.engine, rss);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.message, "Cannot import " + rss + ": the root element is \"rss\", not \"opml\"");
+
+  result = ImportOpmlFile(f.engine, f.dir.Path("missing.opml"));
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(FeedsOf(f.engine).empty());
+}
+
+TEST(Opml, ExportedFeedsImportAsTheyWere) {
+  EngineFixture source;
+  {
+    std::lock_guard lock(source.engine.Lock());
+    FeedDatabase& database = source.engine.Database();
+    database.AddFeed("http://a/rss?x=1&y=2", "Tom & \"Jerry\" <News>");
+    database.AddFeed("http://page/", "Web Page 2", "HTML");
+    database.AddFeed("http://b/atom", "Ünïcode");
+  }
+  const std::string path = source.dir.Path("out.opml");
+  const OpmlExportResult exported = ExportOpmlFile(source.engine, path);
+  ASSERT_TRUE(exported.ok) << exported.message;
+  EXPECT_EQ(exported.message, "Exported 2 feeds to " + path + " (1 web page feed left out)");
+  EXPECT_NE(test::ReadFile(path).find("<opml version=\"2.0\">"), std::string::npos);
+
+  EngineFixture target;
+  const OpmlImportResult imported = ImportOpmlFile(target.engine, path);
+  ASSERT_TRUE(imported.ok) << imported.message;
+  EXPECT_EQ(FeedsOf(target.engine),
+            (Feeds{{"http://a/rss?x=1&y=2", "Tom & \"Jerry\" <News>"}, {"http://b/atom", "Ünïcode"}}));
+}
+
+TEST(Opml, AnExportThatCannotBeWrittenSaysSo) {
+  EngineFixture f;
+  const OpmlExportResult result = ExportOpmlFile(f.engine, f.dir.Path("no/such/folder/out.opml"));
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.message.starts_with("Cannot export to ")) << result.message;
+}
+
+}  // namespace
+}  // namespace vrel
