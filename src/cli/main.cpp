@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/session.h"
 
 namespace {
 
@@ -107,5 +108,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vrel-cli: unknown command '%s' (see vrel-cli --help)\n", argv[i]);
     return 2;
   }
+  if (vrel::cli::RefuseWhileTrayProgramRuns(command->name, options)) return 1;
   return command->run(Arguments(argv + i + 1, argv + argc), options);
 }

@@ -1,7 +1,16 @@
 #include "cli/session.h"
 
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
 #include <thread>
 
 #include "feeds/ini_settings_store.h"
@@ -16,7 +25,55 @@ std::unique_ptr<SettingsStore> ChooseStore(const GlobalOptions& options) {
   return std::make_unique<MemorySettingsStore>();
 }
 
+// Where the tray program listens for later starts: the user's runtime
+// folder as Qt finds it.
+std::string TrayProgramSocketPath() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  std::string folder;
+  if (runtime && *runtime) {
+    folder = runtime;
+  } else {
+    const passwd* user = getpwuid(getuid());
+    folder = "/tmp/runtime-" + std::string(user ? user->pw_name : std::to_string(getuid()));
+  }
+  return folder + "/brackenfoldNewsInterProcess_WM";
+}
+
+bool TrayProgramRuns() {
+  const std::string path = TrayProgramSocketPath();
+  sockaddr_un address = {};
+  if (path.size() >= sizeof address.sun_path) return false;
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (probe < 0) return false;
+  const bool listening = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(probe);
+  return listening;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+bool ChangesDataFile(const std::string& command) {
+  static const std::set<std::string> kChanging = {"add", "delete", "import", "merge", "open", "read", "run", "set", "update"};
+  return kChanging.count(command) != 0;
+}
+
 }  // namespace
+
+bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options) {
+  if (!ChangesDataFile(command)) return false;
+  if (!options.dataPath.empty() && !SameFile(options.dataPath, IniSettingsStore().GetString("DataFile"))) return false;
+  if (!TrayProgramRuns()) return false;
+  std::fprintf(stderr,
+               "vrel-cli: the reader vrel is running and keeps this data file; '%s' would change it behind its "
+               "back, so nothing was done. Do it in vrel, or choose \"Exit\" in its tray menu first.\n",
+               command.c_str());
+  return true;
+}
 
 Session::Session(const GlobalOptions& options) : store_(ChooseStore(options)), engine_(*store_) {
   if (options.dataPath.empty()) {

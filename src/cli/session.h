@@ -30,6 +30,13 @@ class Session {
   NewsEngine engine_;
 };
 
+// While the tray program vrel runs, it keeps the data file in memory and
+// saves it at exit; a command that changed the file meanwhile would be
+// overwritten or would overwrite the program's work. Such commands are
+// refused on that file (true, after printing why); reading commands and
+// other data files are left alone.
+bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options);
+
 // Mark-up as plain text: tags dropped, references decoded, lines ended by LF.
 std::string PlainText(std::string_view markup);
 

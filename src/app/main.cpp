@@ -1,0 +1,19 @@
+// vrel: the brackenfold News Reader tray program.
+#include <QApplication>
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "app/news_app.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  // The dialog lives on hidden in the tray; only "Exit" ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+  // Dates follow the user's locale; numbers stay as the data file writes them.
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
+  // QApplication has taken its own options (-platform, -display...) out.
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  return vrel::app::NewsApp().Run(arguments);
+}

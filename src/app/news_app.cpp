@@ -1,0 +1,121 @@
+#include "app/news_app.h"
+
+#include <curl/curl.h>
+
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/app_settings.h"
+#include "app/exit_signals.h"
+#include "app/instance_client.h"
+#include "app/instance_server.h"
+#include "app/primary_wait_dialog.h"
+#include "app/settings_dialog.h"
+#include "feeds/feed_database.h"
+#include "saver/widget/foreign_window.h"
+#include "ui/news_dialog.h"
+
+namespace vrel::app {
+
+namespace {
+
+constexpr char kProgramTitle[] = "brackenfold News Reader";
+
+bool WaitsForFirstInstance(char mode) { return mode == 'S' || mode == 'C'; }
+
+// Balances the library's global start-up with its clean-up.
+class CurlGlobal {
+ public:
+  CurlGlobal() : ready_(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
+  ~CurlGlobal() {
+    if (ready_) curl_global_cleanup();
+  }
+  bool Ready() const { return ready_; }
+
+ private:
+  bool ready_;
+};
+
+ui::NewsDialog::StartFlags StartFlagsFor(const StartRequest& request) {
+  ui::NewsDialog::StartFlags flags;
+  if (request.mode == 'S' || request.mode == 'P') {
+    flags.hiddenStart = true;
+    flags.startScreenSaver = true;
+    flags.previewHandle = request.previewHandle;
+  }
+  if (request.mode == 'C') flags.saverRequest = ui::kSaverConfigure;
+  if (request.mode == 'S') flags.saverRequest = ui::kSaverRun | ui::kSaverEndApplication;
+  return flags;
+}
+
+}  // namespace
+
+int NewsApp::Run(const std::vector<std::string>& arguments) {
+  const CurlGlobal curl;
+  if (!curl.Ready()) {
+    QMessageBox::critical(nullptr, kProgramTitle, "Windows sockets initialization failed.");
+    return 1;
+  }
+  if (const auto window = XScreenSaverWindow(arguments, std::getenv("XSCREENSAVER_WINDOW")))
+    return RunXScreenSaverHack(*window);
+
+  const StartRequest request = ParseCommandLine(JoinArguments(arguments));
+  QLockFile lock(InstanceRuntimeDir() + '/' + kSingleInstanceLockName);
+  // The lock lasts as long as this instance, however long that is; the lock
+  // of a killed instance is taken over because its process is gone.
+  lock.setStaleLockTime(0);
+  if (lock.tryLock(0)) return RunFirstInstance(request);
+  // As with a lock nobody may take, a running instance is asked anyway.
+  if (lock.error() != QLockFile::LockFailedError)
+    std::fprintf(stderr, "vrel: cannot create the single-instance lock in %s\n", qPrintable(InstanceRuntimeDir()));
+  return RunSecondInstance(request);
+}
+
+int NewsApp::RunSecondInstance(const StartRequest& request) {
+  const QString socketPath = InstanceSocketPath();
+  QLocalSocket socket;
+  const bool found = SendToFirstInstance(socket, socketPath, request.mode, request.previewHandle);
+  if (!found)
+    std::fprintf(stderr, "vrel: another instance holds the single-instance lock but does not answer at %s\n",
+                 qPrintable(socketPath));
+  if (WaitsForFirstInstance(request.mode)) {
+    PrimaryWaitDialog wait(request.mode, socketPath, found);
+    wait.exec();
+  }
+  return 0;
+}
+
+int NewsApp::RunFirstInstance(const StartRequest& request) {
+  InstanceServer server;
+  if (!server.Listen())
+    std::fprintf(stderr, "vrel: later starts cannot reach this instance: %s\n", qPrintable(server.ErrorText()));
+
+  QtSettingsStore store;
+  ui::NewsDialog dialog(store);
+  dialog.SetStartFlags(StartFlagsFor(request));
+  QObject::connect(&server, &InstanceServer::requestReceived, &dialog, &ui::NewsDialog::OnInterProcessRequest);
+  QObject::connect(&dialog, &ui::NewsDialog::releaseWaitDialog, &server, &InstanceServer::ReleaseWaiter);
+  QObject::connect(&dialog, &ui::NewsDialog::settingsRequested, &dialog, [&dialog, &store] {
+    SettingsDialog settings(dialog.Engine(), store, &dialog);
+    settings.exec();
+  });
+  ExitSignals exitSignals;
+  if (!exitSignals.Installed()) std::fprintf(stderr, "vrel: log-out and kill will end this instance without saving\n");
+  QObject::connect(&exitSignals, &ExitSignals::exitRequested, &dialog, &ui::NewsDialog::ExitProgram);
+  dialog.Run();
+  return 0;
+}
+
+int NewsApp::RunXScreenSaverHack(unsigned long window) {
+  if (window == 0) {
+    std::fprintf(stderr, "vrel: no window to draw the screen saver in (-window-id ID, or -root with XSCREENSAVER_WINDOW)\n");
+    return 1;
+  }
+  QtSettingsStore store;
+  return saver::RunSaverInForeignWindow(window, FeedDatabase::ChooseDataPath(AppSettings(store).DataFile()));
+}
+
+}  // namespace vrel::app

@@ -1,0 +1,390 @@
+// The main dialog running under the offscreen platform: its keys, closing
+// with and without ExitOnClose, life without a tray, the screen saver
+// requests and what it saves at the end.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <vector>
+
+#include "edit/widget/text_edit.h"
+#include "markup/widget/markup_view.h"
+#include "net/download.h"
+#include "ui/news_dialog.h"
+#include "ui/viewer_dlg.h"
+
+using namespace vrel;
+using namespace vrel::ui;
+
+namespace {
+
+const char kFeedAddress[] = "http://liftoff.example/rss.xml";
+
+std::string ReadCorpus(const char* name) {
+  QFile file(QString(VREL_CORPUS_DIR) + "/" + name);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll().toStdString();
+}
+
+// Every address downloads as the same corpus feed, at once.
+class CorpusDownload : public Download {
+ public:
+  explicit CorpusDownload(const std::string& address) {
+    result_.ok = true;
+    result_.text = ReadCorpus("htmlparser2/RSS_Example.xml");
+    result_.finalUrl = address;
+  }
+  bool Poll() override { return true; }
+  const DownloadResult& Result() const override { return result_; }
+  void Abort() override {}
+
+ private:
+  DownloadResult result_;
+};
+
+class CorpusSource : public DownloadSource {
+ public:
+  std::unique_ptr<Download> Start(const std::string& address, DownloadKind /*kind*/) override {
+    addresses.push_back(address);
+    return std::make_unique<CorpusDownload>(address);
+  }
+  std::vector<std::string> addresses;
+};
+
+// A desktop whose tray the test switches on and off.
+class TestDialog : public NewsDialog {
+ public:
+  using NewsDialog::NewsDialog;
+  bool trayAvailable = true;
+
+ protected:
+  bool SystemTrayAvailable() const override { return trayAvailable; }
+};
+
+QAction* ActionFor(QMenu& menu, int command) {
+  for (QAction* action : menu.actions())
+    if (!action->isSeparator() && action->data().toInt() == command) return action;
+  return nullptr;
+}
+
+CViewerDlg* VisibleViewer() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* viewer = qobject_cast<CViewerDlg*>(widget);
+    if (viewer && viewer->isVisible()) return viewer;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+class NewsDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<MemorySettingsStore> store_;
+  CorpusSource downloads_;
+  std::unique_ptr<TestDialog> dialog_;
+
+  QString DataFile() const { return dir_->filePath("feedstatus.xml"); }
+
+  void Start(int exitOnClose, bool tray = true, NewsDialog::StartFlags flags = {}) {
+    store_->SetInt("ExitOnClose", exitOnClose);
+    dialog_ = std::make_unique<TestDialog>(*store_, &downloads_);
+    dialog_->trayAvailable = tray;
+    dialog_->SetStartFlags(flags);
+    dialog_->Initialise();
+    dialog_->show();
+  }
+
+  // Stores one feed, as a finished download would, last seen long ago.
+  void AddFeed() {
+    const std::string feed = ReadCorpus("htmlparser2/RSS_Example.xml");
+    QVERIFY(!feed.empty());
+    NewsEngine& engine = dialog_->Engine();
+    QVERIFY(engine.MergeDownload(kFeedAddress, feed));
+    std::lock_guard lock(engine.Lock());
+    QVERIFY(engine.Database().FindFeedById(1));
+    engine.Database().Document().SetAttribute("viewed", "20000101 000000");
+    engine.FeedListChanged();
+  }
+
+  std::string FeedAttribute(const char* name) {
+    NewsEngine& engine = dialog_->Engine();
+    std::lock_guard lock(engine.Lock());
+    if (!engine.Database().FindFeedById(1)) return "(no feed)";
+    return engine.Database().Document().GetAttribute(name);
+  }
+
+  template <typename Widget>
+  Widget* Child() {
+    return dialog_->findChild<Widget*>();
+  }
+
+  markup::MarkupView* FeedList() {
+    const QList<markup::MarkupView*> views = dialog_->findChildren<markup::MarkupView*>();
+    return views.size() == 2 ? views[1] : nullptr;
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    store_ = std::make_unique<MemorySettingsStore>();
+    // The configured data file is used only when it exists.
+    QFile empty(DataFile());
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    store_->SetString("DataFile", DataFile().toStdString());
+  }
+
+  void cleanup() {
+    dialog_.reset();
+    downloads_.addresses.clear();
+    store_.reset();
+    dir_.reset();
+  }
+
+  void f7AnywhereAsksTheViewerForNewItems() {
+    Start(1);
+    QSignalSpy views(dialog_.get(), &NewsDialog::viewRequested);
+    FeedList()->setFocus();
+    QTest::keyClick(FeedList(), Qt::Key_F7);
+    QCOMPARE(views.size(), 1);
+    QCOMPARE(views[0][0].toString().trimmed(), QString("<NURL type=\"ShowNew\"/>"));
+    QTRY_VERIFY(VisibleViewer() != nullptr);
+  }
+
+  void shiftF7MarksEveryFeedReadWithoutOpeningAView() {
+    Start(1);
+    AddFeed();
+    QVERIFY(FeedAttribute("viewed") != FeedAttribute("arrivetime"));
+    QSignalSpy views(dialog_.get(), &NewsDialog::viewRequested);
+    QTest::keyClick(Child<edit::TextEdit>(), Qt::Key_F7, Qt::ShiftModifier);
+    QCOMPARE(FeedAttribute("viewed"), FeedAttribute("arrivetime"));
+    QCOMPARE(views.size(), 0);
+  }
+
+  void pasteKeysFillTheAddressBoxFromTheFeedList() {
+    Start(1);
+    QApplication::clipboard()->setText("http://pasted.example/feed");
+    FeedList()->setFocus();
+    QTest::keyClick(FeedList(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(Child<edit::TextEdit>()->ToQString(), QString("http://pasted.example/feed"));
+    Child<edit::TextEdit>()->SetText({});
+    QTest::keyClick(FeedList(), Qt::Key_Insert, Qt::ShiftModifier);
+    QCOMPARE(Child<edit::TextEdit>()->ToQString(), QString("http://pasted.example/feed"));
+  }
+
+  void enterInTheAddressBoxAddsTheFeedToTheList() {
+    Start(1);
+    edit::TextEdit* address = Child<edit::TextEdit>();
+    address->setFocus();
+    address->SetText(kFeedAddress);
+    QTest::keyClick(address, Qt::Key_Return);
+    QVERIFY(address->Text().empty());
+    QTRY_VERIFY_WITH_TIMEOUT(FeedList()->Text().find("Liftoff News") != std::string::npos, 5000);
+    QCOMPARE(downloads_.addresses, std::vector<std::string>{kFeedAddress});
+  }
+
+  void controlsFollowTheLayoutRule() {
+    Start(1);
+    dialog_->resize(500, 400);
+    const QList<QPushButton*> buttons = dialog_->findChildren<QPushButton*>();
+    QCOMPARE(buttons.size(), 2);
+    const int textHeight = QFontMetrics(Child<edit::TextEdit>()->font()).height();
+    const MainLayout expected = LayOutMainDialog(dialog_->size(), buttons[0]->size(), buttons[1]->size(), textHeight);
+    QCOMPARE(buttons[0]->text(), QString("Add"));
+    QCOMPARE(buttons[0]->geometry(), expected.add);
+    QCOMPARE(buttons[1]->geometry(), expected.menu);
+    QCOMPARE(Child<edit::TextEdit>()->geometry(), expected.address);
+    QCOMPARE(FeedList()->geometry(), expected.feeds);
+    QCOMPARE(FeedList()->geometry().bottom(), 400 - 6 - 1);
+  }
+
+  void feedLinksOpenViewsAndFeedCommandsActOnTheLink() {
+    Start(1);
+    AddFeed();
+    dialog_->resize(500, 400);
+    markup::MarkupView* list = FeedList();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
+    QVERIFY(list->Text().find("Liftoff News") != std::string::npos);
+    list->viewport()->repaint();
+    const auto& links = list->Layout().links;
+    QVERIFY(!links.empty());
+    const QPoint title((links[0].left + links[0].right) / 2, (links[0].top + links[0].bottom) / 2);
+
+    QSignalSpy views(dialog_.get(), &NewsDialog::viewRequested);
+    QSignalSpy clicks(list, &markup::MarkupView::linkClicked);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, title);
+    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(views.size(), 1);
+    QCOMPARE(views[0][0].toString().trimmed(), QString("<NURL feedid=\"1\" type=\"Summary\"/>"));
+
+    // The feed commands act on the feed of the link last clicked.
+    dialog_->RunCommand(kCmdFeedViewBrief);
+    QCOMPARE(views.size(), 2);
+    QCOMPARE(views[1][0].toString().trimmed(), QString("<NURL feedid=\"1\" type=\"Brief\"/>"));
+    QVERIFY(FeedAttribute("viewed") != FeedAttribute("arrivetime"));
+    dialog_->RunCommand(kCmdFeedMarkAsRead);
+    QCOMPARE(FeedAttribute("viewed"), FeedAttribute("arrivetime"));
+    dialog_->RunCommand(kCmdFeedDelete);
+    QCOMPARE(FeedAttribute("viewed"), std::string("(no feed)"));
+    QTRY_VERIFY(list->Text().find("Liftoff News") == std::string::npos);
+  }
+
+  void closeWithExitOnCloseEndsTheDialogAndSavesTheFeeds() {
+    Start(1);
+    AddFeed();
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    dialog_->close();
+    QCOMPARE(finished.size(), 1);
+    dialog_.reset();
+    QFile saved(DataFile());
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll().contains(kFeedAddress));
+    QVERIFY(store_->Read("MainWindow").has_value());
+  }
+
+  void closeAndEscapeWithoutExitOnCloseHideInTheTray() {
+    Start(0);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    dialog_->close();
+    QVERIFY(!dialog_->isVisible());
+    dialog_->ShowFromTray();
+    QVERIFY(dialog_->isVisible());
+    QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+    QVERIFY(!dialog_->isVisible());
+    QCOMPARE(finished.size(), 0);
+    dialog_->RunCommand(kCmdExit);
+    QCOMPARE(finished.size(), 1);
+  }
+
+  void escapeWithExitOnCloseEndsTheDialog() {
+    Start(1);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+    QCOMPARE(finished.size(), 1);
+  }
+
+  void minimisingHidesInTheTray() {
+    Start(1);
+    dialog_->showMinimized();
+    QTRY_VERIFY(!dialog_->isVisible());
+    dialog_->ShowFromTray();
+    QVERIFY(dialog_->isVisible());
+    QVERIFY(!dialog_->isMinimized());
+  }
+
+  void withoutATrayCloseAndMinimiseOnlyMinimise() {
+    Start(0, false);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    dialog_->close();
+    QVERIFY(dialog_->isVisible());
+    QVERIFY(dialog_->isMinimized());
+    dialog_->ShowFromTray();
+    dialog_->showMinimized();
+    QTest::qWait(50);
+    QVERIFY(dialog_->isVisible());
+    QCOMPARE(finished.size(), 0);
+  }
+
+  void trayIconAppearsWhenATrayComesLater() {
+    Start(0, false);
+    QSystemTrayIcon* tray = Child<QSystemTrayIcon>();
+    QVERIFY(tray);
+    QVERIFY(!tray->isVisible());
+    QCOMPARE(tray->toolTip(), QString("brackenfold News Reader"));
+    dialog_->trayAvailable = true;
+    QTRY_VERIFY_WITH_TIMEOUT(tray->isVisible(), 3000);
+  }
+
+  void statusMessagesEntryIsGreyedWhileThereAreNone() {
+    Start(1);
+    std::unique_ptr<QMenu> menu = dialog_->BuildMainMenu();
+    QVERIFY(!ActionFor(*menu, kCmdStatusMessages)->isEnabled());
+    QVERIFY(ActionFor(*menu, kCmdShowNew)->isEnabled());
+    dialog_->Engine().AddStatusMessage("no items");
+    menu = dialog_->BuildMainMenu();
+    QVERIFY(ActionFor(*menu, kCmdStatusMessages)->isEnabled());
+  }
+
+  void hiddenStartStaysHiddenUntilNewsDialog() {
+    NewsDialog::StartFlags flags;
+    flags.hiddenStart = true;
+    Start(1, true, flags);
+    QVERIFY(!dialog_->isVisible());
+    dialog_->RunCommand(kCmdNewsDialog);
+    QVERIFY(dialog_->isVisible());
+  }
+
+  void closingAConfigurationRequestHidesAndReleasesTheWaiter() {
+    NewsDialog::StartFlags flags;
+    flags.saverRequest = kSaverConfigure;
+    Start(1, true, flags);
+    QSignalSpy released(dialog_.get(), &NewsDialog::releaseWaitDialog);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    dialog_->hide();
+    dialog_->OnInterProcessRequest('N', 77);
+    QVERIFY(dialog_->isVisible());
+    dialog_->close();
+    QVERIFY(!dialog_->isVisible());
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(released.size(), 1);
+    QCOMPARE(released[0][0].toLongLong(), 77);
+    QCOMPARE(dialog_->SaverRequest(), 0);
+  }
+
+  void aNewerWaiterReleasesTheOlderOne() {
+    Start(1);
+    QSignalSpy released(dialog_.get(), &NewsDialog::releaseWaitDialog);
+    dialog_->OnInterProcessRequest('S', 0);
+    dialog_->OnInterProcessRequest('N', 10);
+    dialog_->OnInterProcessRequest('N', 11);
+    QCOMPARE(released.size(), 1);
+    QCOMPARE(released[0][0].toLongLong(), 10);
+    // Leaving the screen saver ends the second start's wait, not the program.
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    dialog_->OnScreenSaverEnded({});
+    QCOMPARE(released.size(), 2);
+    QCOMPARE(released[1][0].toLongLong(), 11);
+    QTest::qWait(20);
+    QCOMPARE(finished.size(), 0);
+    QVERIFY(!dialog_->FinishRequest(kSaverRun));
+  }
+
+  void screenSaverStartEndsTheProgramUnlessAFeedWasPicked() {
+    NewsDialog::StartFlags flags;
+    flags.hiddenStart = true;
+    flags.saverRequest = kSaverRun | kSaverEndApplication;
+    Start(0, true, flags);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    dialog_->OnScreenSaverEnded({});
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(dialog_->IsExiting());
+  }
+
+  void pickedFeedStaysInTheTrayAndOpensItsSummary() {
+    NewsDialog::StartFlags flags;
+    flags.hiddenStart = true;
+    flags.saverRequest = kSaverRun | kSaverEndApplication;
+    Start(1, true, flags);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    QSignalSpy views(dialog_.get(), &NewsDialog::viewRequested);
+    dialog_->OnScreenSaverEnded("1");
+    QTest::qWait(20);
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(views.size(), 1);
+    QCOMPARE(views[0][0].toString().trimmed(), QString("<NURL feedid=\"1\" type=\"Summary\"/>"));
+    QCOMPARE(dialog_->SaverRequest(), 0);
+  }
+};
+
+QTEST_MAIN(NewsDialogTest)
+#include "news_dialog_test.moc"
