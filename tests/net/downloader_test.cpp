@@ -14,37 +14,19 @@
 
 #include "net/download.h"
 #include "xml/xml_doc.h"
+#include "download_wait.h"
 #include "served_test.h"
 
 namespace vrel {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Await;
 using test::PercentEncode;
+using test::QuickOptions;
 
 constexpr auto kXml = DownloadKind::XmlDocument;
 const std::string kFeed = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Plain</title></channel></rss>";
-
-// Short limits, so that a fault shows as a failure, not as a hung suite.
-DownloadOptions QuickOptions() {
-  DownloadOptions options;
-  options.connectTimeout = 2s;
-  options.transferTimeout = 10s;
-  return options;
-}
-
-DownloadResult Await(Download& download) {
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (!download.Poll()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ADD_FAILURE() << "the download did not end";
-      download.Abort();
-      break;
-    }
-    std::this_thread::sleep_for(2ms);
-  }
-  return download.Result();
-}
 
 DownloadResult Fetch(const std::string& address, DownloadKind kind = kXml, DownloadOptions options = QuickOptions()) {
   Downloader downloader(std::move(options));

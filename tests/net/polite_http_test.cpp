@@ -1,37 +1,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <ctime>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/download.h"
+#include "download_wait.h"
 #include "served_test.h"
 
 namespace vrel {
 namespace {
 
-using namespace std::chrono_literals;
+using test::Await;
 using test::PercentEncode;
+using test::QuickOptions;
 
 constexpr auto kXml = DownloadKind::XmlDocument;
-
-DownloadOptions QuickOptions() {
-  DownloadOptions options;
-  options.connectTimeout = 2s;
-  options.transferTimeout = 10s;
-  return options;
-}
-
-DownloadResult Await(Download& download) {
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
-  while (!download.Poll() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(2ms);
-  EXPECT_TRUE(download.Poll()) << "the download did not end";
-  return download.Result();
-}
 
 class PoliteHttpTest : public test::ServedTest {
  protected:
