@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -21,22 +20,6 @@ std::string ReadWhole(const std::string& path) {
 }
 
 }  // namespace
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vrel-test-XXXXXX").string();
-  path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-std::string TempDir::File(const std::string& name, const std::string& contents) const {
-  const std::string path = path_ + "/" + name;
-  std::ofstream(path, std::ios::binary) << contents;
-  return path;
-}
 
 // Standard output and error go to files, so neither pipe can fill up and
 // block the child.

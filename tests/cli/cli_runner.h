@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace vrel::test {
 
 struct CliResult {
@@ -13,20 +15,5 @@ struct CliResult {
 };
 
 CliResult RunCli(const std::vector<std::string>& args);
-
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name, const std::string& contents) const;  // writes it, returns its path
-
- private:
-  std::string path_;
-};
 
 }  // namespace vrel::test

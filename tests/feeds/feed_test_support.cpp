@@ -1,9 +1,7 @@
 #include "feed_test_support.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -25,16 +23,6 @@ std::string Corpus(const std::string& name) {
   const std::string text = ReadFile(std::string(VREL_CORPUS_DIR) + "/" + name);
   if (text.empty()) ADD_FAILURE_AT(__FILE__, __LINE__);
   return text;
-}
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vrel-feeds-XXXXXX").string();
-  path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 EngineFixture::EngineFixture()

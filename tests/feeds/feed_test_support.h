@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "feeds/news_engine.h"
+#include "support/temp_dir.h"
 #include "feeds/settings_store.h"
 #include "feeds/time_stamp.h"
 #include "xml/xml_doc.h"
@@ -17,18 +18,6 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 std::string Corpus(const std::string& name);  // a feed of the shared corpus, read in place
 
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string Path(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 struct RecordingObserver : NewsObserver {
   void FeedListChanged() override { ++feedListChanges; }
