@@ -6,7 +6,7 @@
 #include <string>
 
 #include "saver/anim_geometry.h"
-#include "saver/font_spec.h"
+#include "saver/font_description.h"
 
 namespace vrel::saver {
 
@@ -22,7 +22,7 @@ class AnimCanvas {
   virtual void SetUp(const Rect& scene) = 0;
 
   // Fonts and picture sheets are made once and named by the returned id.
-  virtual int CreateFont(const FontSpec& spec) = 0;
+  virtual int CreateFont(const FontDescription& description) = 0;
   // -1 when the sheet does not exist; width receives the sheet's width.
   virtual int LoadPicture(int resource, int& width) = 0;
 

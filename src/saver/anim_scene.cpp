@@ -13,8 +13,8 @@ void AnimItem::Reset(AnimScene& scene, std::string text) {
   m_text = std::move(text);
 }
 
-AnimItem& AnimItem::SetTextFont(std::string_view spec) {
-  m_font = m_scene->Font(spec);
+AnimItem& AnimItem::SetTextFont(std::string_view description) {
+  m_font = m_scene->Font(description);
   return *this;
 }
 
@@ -158,7 +158,7 @@ AnimScene::AnimScene(AnimCanvas& canvas, uint32_t seed) : m_canvas(canvas), m_ra
 void AnimScene::SetUp(const Rect& rect) {
   m_rect = rect;
   m_canvas.SetUp(rect);
-  m_defaultFont = Font(kDefaultFontSpec);
+  m_defaultFont = Font(kDefaultFontDescription);
 }
 
 AnimItem* AnimScene::TakeFromPool() {
@@ -235,11 +235,11 @@ void AnimScene::Clear() {
   m_items.clear();
 }
 
-int AnimScene::Font(std::string_view spec) {
-  auto found = m_fonts.find(spec);
+int AnimScene::Font(std::string_view description) {
+  auto found = m_fonts.find(description);
   if (found != m_fonts.end()) return found->second;
-  const int id = m_canvas.CreateFont(ParseFontSpec(spec));
-  m_fonts.emplace(std::string(spec), id);
+  const int id = m_canvas.CreateFont(ParseFontDescription(description));
+  m_fonts.emplace(std::string(description), id);
   return id;
 }
 

@@ -23,7 +23,7 @@ class AnimItem {
   static constexpr int kDefaultSteps = 20;
 
   // The setters chain.
-  AnimItem& SetTextFont(std::string_view spec);
+  AnimItem& SetTextFont(std::string_view description);
   AnimItem& SetPicture(int resource, int cell, int cellSize);
   AnimItem& SetColour(Colour colour);
   AnimItem& PlaceAt(int x, int y);  // start and target
@@ -77,7 +77,7 @@ class AnimItem {
 
 class AnimScene {
  public:
-  static constexpr const char* kDefaultFontSpec = "15,MS Sans Serif";
+  static constexpr const char* kDefaultFontDescription = "15,MS Sans Serif";
 
   explicit AnimScene(AnimCanvas& canvas, uint32_t seed);
   AnimScene(const AnimScene&) = delete;
@@ -97,7 +97,7 @@ class AnimScene {
   // Erases every item from the screen and drops them all.
   void Clear();
 
-  int Font(std::string_view spec);
+  int Font(std::string_view description);
   // Sets width to the sheet's width; -1 when there is no such sheet.
   int Picture(int resource, int& width);
 

@@ -160,7 +160,7 @@ TEST_F(Scene, ClearErasesEverythingFromTheScreenAndEmptiesTheScene) {
   EXPECT_FALSE(reused.Waiting());
 }
 
-TEST_F(Scene, FontsAreMadeOncePerSpecificationAndTheDefaultIsMade) {
+TEST_F(Scene, FontsAreMadeOncePerDescriptionAndTheDefaultIsMade) {
   ASSERT_EQ(canvas.fonts.size(), 1u);
   EXPECT_EQ(canvas.fonts[0].face, "MS Sans Serif");
   EXPECT_EQ(canvas.fonts[0].height, 15);

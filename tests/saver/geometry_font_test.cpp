@@ -3,7 +3,7 @@
 #include <set>
 
 #include "saver/anim_geometry.h"
-#include "saver/font_spec.h"
+#include "saver/font_description.h"
 
 namespace vrel::saver {
 namespace {
@@ -63,52 +63,52 @@ TEST(Geometry, OffsetExtendAndJitter) {
   EXPECT_TRUE(independent);
 }
 
-TEST(FontSpec, SettingsComeBeforeTheFaceName) {
-  const FontSpec plain = ParseFontSpec("12,MS Sans Serif");
+TEST(FontDescription, SettingsComeBeforeTheFaceName) {
+  const FontDescription plain = ParseFontDescription("12,MS Sans Serif");
   EXPECT_EQ(plain.height, 12);
   EXPECT_EQ(plain.face, "MS Sans Serif");
   EXPECT_EQ(plain.weight, 400);
   EXPECT_FALSE(plain.antialiased);
 
-  const FontSpec smooth = ParseFontSpec("36,A,Verdana");
+  const FontDescription smooth = ParseFontDescription("36,A,Verdana");
   EXPECT_EQ(smooth.height, 36);
   EXPECT_TRUE(smooth.antialiased);
   EXPECT_EQ(smooth.face, "Verdana");
 
   // "B" last is a face name, not bold.
-  const FontSpec faceB = ParseFontSpec("18,B");
+  const FontDescription faceB = ParseFontDescription("18,B");
   EXPECT_EQ(faceB.face, "B");
   EXPECT_EQ(faceB.weight, 400);
 
   // "Courier New" before a comma is a character set setting.
-  const FontSpec courier = ParseFontSpec("24,Courier New,B");
+  const FontDescription courier = ParseFontDescription("24,Courier New,B");
   EXPECT_EQ(courier.height, 24);
   EXPECT_EQ(courier.face, "B");
   EXPECT_EQ(courier.charSet, 0);
   EXPECT_EQ(courier.weight, 400);
 
-  EXPECT_EQ(ParseFontSpec("14,B,Courier New").weight, 700);
-  EXPECT_EQ(ParseFontSpec("14,B,Courier New").face, "Courier New");
-  EXPECT_EQ(ParseFontSpec("B600,Arial").weight, 600);
-  EXPECT_EQ(ParseFontSpec("B600").face, "B600");
+  EXPECT_EQ(ParseFontDescription("14,B,Courier New").weight, 700);
+  EXPECT_EQ(ParseFontDescription("14,B,Courier New").face, "Courier New");
+  EXPECT_EQ(ParseFontDescription("B600,Arial").weight, 600);
+  EXPECT_EQ(ParseFontDescription("B600").face, "B600");
 }
 
-TEST(FontSpec, DefaultsOtherSettingsAndLongNames) {
-  const FontSpec none = ParseFontSpec("");
+TEST(FontDescription, DefaultsOtherSettingsAndLongNames) {
+  const FontDescription none = ParseFontDescription("");
   EXPECT_EQ(none.height, 12);
   EXPECT_EQ(none.face, "");
-  EXPECT_EQ(ParseFontSpec("Tahoma"), (FontSpec{12, 400, false, false, false, 0, false, "Tahoma"}));
+  EXPECT_EQ(ParseFontDescription("Tahoma"), (FontDescription{12, 400, false, false, false, 0, false, "Tahoma"}));
 
-  const FontSpec all = ParseFontSpec("-20,I,U,S,C:161,Q,,X");
+  const FontDescription all = ParseFontDescription("-20,I,U,S,C:161,Q,,X");
   EXPECT_EQ(all.height, -20);
   EXPECT_TRUE(all.italic);
   EXPECT_TRUE(all.underline);
   EXPECT_TRUE(all.strikeOut);
   EXPECT_EQ(all.charSet, 161);
   EXPECT_EQ(all.face, "X");
-  EXPECT_EQ(ParseFontSpec("C1,Y").charSet, 0);  // too short to carry a number
+  EXPECT_EQ(ParseFontDescription("C1,Y").charSet, 0);  // too short to carry a number
 
-  const FontSpec longName = ParseFontSpec("10," + std::string(40, 'F'));
+  const FontDescription longName = ParseFontDescription("10," + std::string(40, 'F'));
   EXPECT_EQ(longName.face, std::string(31, 'F'));
 }
 

@@ -27,8 +27,8 @@ class RecordingCanvas : public AnimCanvas {
   };
 
   void SetUp(const Rect& scene) override { setUps.push_back(scene); }
-  int CreateFont(const FontSpec& spec) override {
-    fonts.push_back(spec);
+  int CreateFont(const FontDescription& description) override {
+    fonts.push_back(description);
     return int(fonts.size()) - 1;
   }
   int LoadPicture(int resource, int& width) override {
@@ -58,7 +58,7 @@ class RecordingCanvas : public AnimCanvas {
   }
 
   std::vector<Rect> setUps;
-  std::vector<FontSpec> fonts;
+  std::vector<FontDescription> fonts;
   std::vector<int> pictureLoads;
   std::vector<DrawnText> texts;
   std::vector<DrawnCell> cells;

@@ -13,16 +13,16 @@ QString ResourcePath(int resource) { return QStringLiteral(":/saver/%1.png").arg
 
 }  // namespace
 
-QFont FontFor(const FontSpec& spec) {
-  QFont font(QString::fromStdString(spec.face));
+QFont FontFor(const FontDescription& description) {
+  QFont font(QString::fromStdString(description.face));
   font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(spec.height == 0 ? kDefaultPixelSize : std::abs(spec.height));
+  font.setPixelSize(description.height == 0 ? kDefaultPixelSize : std::abs(description.height));
   // 0 asks for the normal weight, as it does on the system the texts were made for.
-  font.setWeight(QFont::Weight(spec.weight == 0 ? 400 : std::clamp(spec.weight, 1, 1000)));
-  font.setItalic(spec.italic);
-  font.setUnderline(spec.underline);
-  font.setStrikeOut(spec.strikeOut);
-  font.setStyleStrategy(spec.antialiased ? QFont::PreferAntialias : QFont::NoAntialias);
+  font.setWeight(QFont::Weight(description.weight == 0 ? 400 : std::clamp(description.weight, 1, 1000)));
+  font.setItalic(description.italic);
+  font.setUnderline(description.underline);
+  font.setStrikeOut(description.strikeOut);
+  font.setStyleStrategy(description.antialiased ? QFont::PreferAntialias : QFont::NoAntialias);
   return font;
 }
 
@@ -48,8 +48,8 @@ QPainter& QtAnimCanvas::FramePainter() {
 
 void QtAnimCanvas::FinishStep() { m_painter.reset(); }
 
-int QtAnimCanvas::CreateFont(const FontSpec& spec) {
-  const QFont font = FontFor(spec);
+int QtAnimCanvas::CreateFont(const FontDescription& description) {
+  const QFont font = FontFor(description);
   m_fonts.push_back({font, QFontMetrics(font)});
   return int(m_fonts.size()) - 1;
 }

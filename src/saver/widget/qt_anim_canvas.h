@@ -15,9 +15,9 @@ class QWidget;
 
 namespace vrel::saver {
 
-// Fonts as the saver's specifications ask; a face that fontconfig does not
+// Fonts as the saver's font descriptions ask; a face that fontconfig does not
 // know becomes its choice for a sans-serif family.
-QFont FontFor(const FontSpec& spec);
+QFont FontFor(const FontDescription& description);
 
 class QtAnimCanvas : public AnimCanvas {
  public:
@@ -25,7 +25,7 @@ class QtAnimCanvas : public AnimCanvas {
   ~QtAnimCanvas() override;
 
   void SetUp(const Rect& scene) override;
-  int CreateFont(const FontSpec& spec) override;
+  int CreateFont(const FontDescription& description) override;
   int LoadPicture(int resource, int& width) override;
   TextSize MeasureText(int font, const std::string& text) override;
   void DrawText(int font, const std::string& text, Point at, Colour colour) override;

@@ -1,4 +1,4 @@
-#include "saver/font_spec.h"
+#include "saver/font_description.h"
 
 #include <cstdlib>
 
@@ -12,37 +12,37 @@ int LeadingNumber(std::string_view text) {
   return std::atoi(std::string(text).c_str());
 }
 
-void ApplySetting(std::string_view piece, FontSpec& spec) {
+void ApplySetting(std::string_view piece, FontDescription& description) {
   if (piece.empty()) return;
   const char first = piece.front();
   if ((first >= '0' && first <= '9') || first == '-') {
-    spec.height = LeadingNumber(piece);
+    description.height = LeadingNumber(piece);
   } else if (first == 'A') {
-    spec.antialiased = true;
+    description.antialiased = true;
   } else if (first == 'B') {
-    spec.weight = piece.size() > 1 ? LeadingNumber(piece.substr(1)) : 700;
+    description.weight = piece.size() > 1 ? LeadingNumber(piece.substr(1)) : 700;
   } else if (first == 'C') {
-    if (piece.size() > 2) spec.charSet = LeadingNumber(piece.substr(2));
+    if (piece.size() > 2) description.charSet = LeadingNumber(piece.substr(2));
   } else if (first == 'I') {
-    spec.italic = true;
+    description.italic = true;
   } else if (first == 'S') {
-    spec.strikeOut = true;
+    description.strikeOut = true;
   } else if (first == 'U') {
-    spec.underline = true;
+    description.underline = true;
   }
 }
 
 }  // namespace
 
-FontSpec ParseFontSpec(std::string_view text) {
-  FontSpec spec;
+FontDescription ParseFontDescription(std::string_view text) {
+  FontDescription description;
   size_t comma;
   while ((comma = text.find(',')) != std::string_view::npos) {
-    ApplySetting(text.substr(0, comma), spec);
+    ApplySetting(text.substr(0, comma), description);
     text.remove_prefix(comma + 1);
   }
-  spec.face = std::string(text.substr(0, kMaxFaceLength));
-  return spec;
+  description.face = std::string(text.substr(0, kMaxFaceLength));
+  return description;
 }
 
 }  // namespace vrel::saver

@@ -1,4 +1,4 @@
-// Font specification texts such as "24,Courier New,B": settings separated by
+// Font description texts such as "24,Courier New,B": settings separated by
 // commas, the face name last.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 namespace vrel::saver {
 
-struct FontSpec {
+struct FontDescription {
   int height = 12;  // character height in pixels
   int weight = 400;
   bool italic = false;
@@ -17,7 +17,7 @@ struct FontSpec {
   bool antialiased = false;
   std::string face = "Arial";
 
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+  friend bool operator==(const FontDescription&, const FontDescription&) = default;
 };
 
 // Every piece followed by a comma is a setting, told by its first character:
@@ -25,6 +25,6 @@ struct FontSpec {
 // "C" a character set from the third character on, "I" italic, "S"
 // strike-out, "U" underline; others are ignored. The rest is the face name,
 // at most 31 characters.
-FontSpec ParseFontSpec(std::string_view text);
+FontDescription ParseFontDescription(std::string_view text);
 
 }  // namespace vrel::saver
