@@ -56,8 +56,7 @@ struct FeedShape {
 
 bool ShapeOf(const std::string& text, FeedShape& shape) {
   XmlDoc doc;
-  std::string reason;
-  if (!ParseDownload(text, doc, reason)) return false;
+  if (!ParseDownload(text, doc)) return false;
   FeedReader reader = FeedReader::ForDownload(doc, "http://bench.example/");
   if (reader.FormatBits() == FormatGeneric) return false;
   int first = 0, last = 0;
@@ -120,8 +119,7 @@ void BuildDatabase(const std::vector<FeedShape>& shapes, const std::string& path
   std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FEEDSTATUS>\r\n";
   for (int i = 0; i < kFeeds; ++i) {
     XmlDoc download;
-    std::string reason;
-    ParseDownload(FeedText(shapes[i % shapes.size()], kItemsPerFeed, i), download, reason);
+    if (!ParseDownload(FeedText(shapes[i % shapes.size()], kItemsPerFeed, i), download)) continue;
     const std::string uri = "http://bench.example/feed/" + std::to_string(i);
     text += "<FEED uri=\"" + uri + "\" title=\"Feed " + std::to_string(i) + "\" feedid=\"" + std::to_string(i + 1) +
             "\" arrivetime=\"" + stamp + "\"" + (i % 2 ? "" : " viewed=\"" + stamp + "\"") + ">\r\n";
@@ -169,19 +167,18 @@ void MeasureDatabase(const std::vector<FeedShape>& shapes, const std::string& pa
   const std::string uri = "http://bench.example/feed/" + std::to_string(target);
   const FeedShape& shape = shapes[target % shapes.size()];
   const std::string download = FeedTextWithNewItem(shape, kItemsPerFeed, target);
-  std::string reason;
   const double peakBeforeMerge = PeakResidentKilobytes() / 1024.0;
   start = Clock::now();
-  const bool merged = engine.MergeDownload(uri, download, &reason);
+  const Outcome merged = engine.MergeDownload(uri, download);
   const double merge = MillisecondsSince(start);
   // The first edit after a load lets the document's text grow; later merges show the steady cost.
   start = Clock::now();
-  engine.MergeDownload(uri, FeedTextWithNewItem(shape, kItemsPerFeed, target + 1));
+  const Outcome mergedAgain = engine.MergeDownload(uri, FeedTextWithNewItem(shape, kItemsPerFeed, target + 1));
   const double nextMerge = MillisecondsSince(start);
   const double peakBeforeSave = PeakResidentKilobytes() / 1024.0;
 
   start = Clock::now();
-  const bool saved = engine.SaveIfModified(&reason);
+  const Outcome saved = engine.SaveIfModified();
   const double save = MillisecondsSince(start);
 
   const double peakMegabytes = PeakResidentKilobytes() / 1024.0;
@@ -190,9 +187,9 @@ void MeasureDatabase(const std::vector<FeedShape>& shapes, const std::string& pa
   std::printf("  load + renumber      %8.1f ms   (goal < 500)\n", load);
   std::printf("  counting pass        %8.1f ms   (goal < 50)  %ld items, %ld new\n", pass, totals.items,
               totals.newItems);
-  std::printf("  one merge            %8.1f ms   (goal < 20)  %s\n", merge, merged ? "merged" : reason.c_str());
-  std::printf("  the next merge       %8.1f ms\n", nextMerge);
-  std::printf("  save if modified     %8.1f ms   %s\n", save, saved ? "saved" : reason.c_str());
+  std::printf("  one merge            %8.1f ms   (goal < 20)  %s\n", merge, merged ? "merged" : merged.Message().c_str());
+  std::printf("  the next merge       %8.1f ms   %s\n", nextMerge, mergedAgain ? "merged" : mergedAgain.Message().c_str());
+  std::printf("  save if modified     %8.1f ms   %s\n", save, saved ? "saved" : saved.Message().c_str());
   std::printf("  peak memory          %8.1f MB   = %.2f x the file (goal < 3)\n", peakMegabytes,
               peakMegabytes / fileMegabytes);
   std::printf("    %.2f x after loading and counting, %.2f x after the merges\n", peakBeforeMerge / fileMegabytes,
@@ -208,11 +205,10 @@ void MeasureBigMerge(const std::vector<FeedShape>& shapes) {
   const std::string second = FeedTextWithNewItem(shape, kBigFeedItems, 1);
 
   auto start = Clock::now();
-  engine.MergeDownload(uri, first);
+  const Outcome mergedFirst = engine.MergeDownload(uri, first);
   const double firstMerge = MillisecondsSince(start);
   start = Clock::now();
-  std::string reason;
-  const bool merged = engine.MergeDownload(uri, second, &reason);
+  const Outcome merged = mergedFirst ? engine.MergeDownload(uri, second) : mergedFirst;
   const double secondMerge = MillisecondsSince(start);
   ItemCounts counts;
   {
@@ -223,7 +219,7 @@ void MeasureBigMerge(const std::vector<FeedShape>& shapes) {
   std::printf("big feed: %d items, %.1f MB download\n", kBigFeedItems, second.size() / 1048576.0);
   std::printf("  first merge          %8.1f ms\n", firstMerge);
   std::printf("  merge over %d stored %8.1f ms   (goal well under 1000)  %s, %d items, %d new\n", kBigFeedItems,
-              secondMerge, merged ? "merged" : reason.c_str(), counts.items, counts.newItems);
+              secondMerge, merged ? "merged" : merged.Message().c_str(), counts.items, counts.newItems);
 }
 
 }  // namespace

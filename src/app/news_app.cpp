@@ -1,21 +1,22 @@
 #include "app/news_app.h"
 
-#include <curl/curl.h>
-
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app_settings.h"
 #include "app/exit_signals.h"
 #include "app/instance_client.h"
 #include "app/instance_server.h"
 #include "app/primary_wait_dialog.h"
+#include "app/qt_settings_store.h"
 #include "app/settings_dialog.h"
 #include "feeds/feed_database.h"
+#include "feeds/reader_settings.h"
+#include "net/download.h"
 #include "saver/widget/foreign_window.h"
+#include "saver/widget/saver_dlg.h"
 #include "ui/news_dialog.h"
 
 namespace vrel::app {
@@ -26,17 +27,16 @@ constexpr char kProgramTitle[] = "brackenfold News Reader";
 
 bool WaitsForFirstInstance(char mode) { return mode == 'S' || mode == 'C'; }
 
-// Balances the library's global start-up with its clean-up.
-class CurlGlobal {
+// What the screen saver windows ask of the main dialog.
+class SaverLink : public saver::SaverHost {
  public:
-  CurlGlobal() : ready_(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
-  ~CurlGlobal() {
-    if (ready_) curl_global_cleanup();
-  }
-  bool Ready() const { return ready_; }
+  explicit SaverLink(ui::NewsDialog& dialog) : dialog_(dialog) {}
+
+  NewsEngine& SaverEngine() override { return dialog_.Engine(); }
+  void ScreenSaverEnded(const std::string& feedId) override { dialog_.OnScreenSaverEnded(feedId); }
 
  private:
-  bool ready_;
+  ui::NewsDialog& dialog_;
 };
 
 ui::NewsDialog::StartFlags StartFlagsFor(const StartRequest& request) {
@@ -54,8 +54,7 @@ ui::NewsDialog::StartFlags StartFlagsFor(const StartRequest& request) {
 }  // namespace
 
 int NewsApp::Run(const std::vector<std::string>& arguments) {
-  const CurlGlobal curl;
-  if (!curl.Ready()) {
+  if (!PrepareDownloads()) {
     QMessageBox::critical(nullptr, kProgramTitle, "Windows sockets initialization failed.");
     return 1;
   }
@@ -96,10 +95,13 @@ int NewsApp::RunFirstInstance(const StartRequest& request) {
   QtSettingsStore store;
   ui::NewsDialog dialog(store);
   dialog.SetStartFlags(StartFlagsFor(request));
+  SaverLink saverLink(dialog);
+  dialog.SetScreenSaverWindows(
+      [&saverLink](ui::CThreadDlgOwner& owner) -> ui::CThreadDlg* { return new saver::CSaverDlg(owner, saverLink); });
   QObject::connect(&server, &InstanceServer::requestReceived, &dialog, &ui::NewsDialog::OnInterProcessRequest);
   QObject::connect(&dialog, &ui::NewsDialog::releaseWaitDialog, &server, &InstanceServer::ReleaseWaiter);
-  QObject::connect(&dialog, &ui::NewsDialog::settingsRequested, &dialog, [&dialog, &store] {
-    SettingsDialog settings(dialog.Engine(), store, &dialog);
+  QObject::connect(&dialog, &ui::NewsDialog::settingsRequested, &dialog, [&dialog] {
+    SettingsDialog settings(dialog.Engine(), &dialog);
     settings.exec();
   });
   ExitSignals exitSignals;
@@ -115,7 +117,7 @@ int NewsApp::RunXScreenSaverHack(unsigned long window) {
     return 1;
   }
   QtSettingsStore store;
-  return saver::RunSaverInForeignWindow(window, FeedDatabase::ChooseDataPath(AppSettings(store).DataFile()));
+  return saver::RunSaverInForeignWindow(window, FeedDatabase::ChooseDataPath(ReaderSettings(store).Read().dataFile));
 }
 
 }  // namespace vrel::app

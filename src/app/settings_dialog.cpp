@@ -12,10 +12,9 @@
 
 namespace vrel::app {
 
-SettingsDialog::SettingsDialog(NewsEngine& engine, SettingsStore& store, QWidget* parent)
+SettingsDialog::SettingsDialog(NewsEngine& engine, QWidget* parent)
     : QDialog(parent),
       engine_(engine),
-      settings_(store),
       exitOnClose_(new QCheckBox("Exit on Close News Dialog", this)),
       defaultBrowser_(new QCheckBox("Launch Default Browser", this)),
       notification_(new QCheckBox("Notification Window ", this)),
@@ -44,45 +43,38 @@ SettingsDialog::SettingsDialog(NewsEngine& engine, SettingsStore& store, QWidget
 
 void SettingsDialog::Fill() {
   const NewsSettings& settings = engine_.Settings();
-  exitOnClose_->setChecked(settings.exitOnClose != 0);
-  defaultBrowser_->setChecked(settings.defaultBrowser != 0);
-  notification_->setChecked(settings.notification != 0);
+  exitOnClose_->setChecked(settings.exitOnClose);
+  defaultBrowser_->setChecked(settings.defaultBrowser);
+  notification_->setChecked(settings.notification);
   seconds_->SetText(std::to_string(settings.notificationSeconds));
   dataFile_->SetText(settings.dataFile);
 }
 
+NewsSettings SettingsDialog::Wanted() const {
+  NewsSettings wanted;
+  wanted.dataFile = dataFile_->Text();
+  wanted.exitOnClose = exitOnClose_->isChecked();
+  wanted.defaultBrowser = defaultBrowser_->isChecked();
+  wanted.notification = notification_->isChecked();
+  wanted.notificationSeconds = ClampNotificationSeconds(LeadingInt(seconds_->Text()));
+  return wanted;
+}
+
 void SettingsDialog::accept() {
-  // The store may have been changed since the engine read it.
-  engine_.LoadSettings();
-  const NewsSettings settings = engine_.Settings();
-  ApplyFlag(defaultBrowser_, settings.defaultBrowser, &AppSettings::SetDefaultBrowser);
-  ApplyFlag(exitOnClose_, settings.exitOnClose, &AppSettings::SetExitOnClose);
-  ApplyFlag(notification_, settings.notification, &AppSettings::SetNotification);
-  ApplySeconds();
-  const bool dataFileTaken = ApplyDataFile();
-  engine_.LoadSettings();
-  if (dataFileTaken) QDialog::accept();
-}
-
-void SettingsDialog::ApplyFlag(const QCheckBox* box, int inMemory, void (AppSettings::*write)(int)) {
-  const int wanted = box->isChecked() ? 1 : 0;
-  if (wanted != inMemory) (settings_.*write)(wanted);
-}
-
-void SettingsDialog::ApplySeconds() {
-  const int seconds = ClampNotificationSeconds(LeadingInt(seconds_->Text()));
-  if (seconds != engine_.Settings().notificationSeconds) settings_.SetNotificationSeconds(seconds);
-}
-
-bool SettingsDialog::ApplyDataFile() {
-  const std::string path = dataFile_->Text();
-  if (path == engine_.Settings().dataFile) return true;
-  std::string error;
-  if (engine_.ChangeDataFile(path, &error)) return true;
-  QMessageBox::warning(this, "Settings", QString::fromStdString("The data file was not changed: " + error));
-  dataFile_->setFocus();
-  dataFile_->SelectAll();
-  return false;
+  const NewsSettings wanted = Wanted();
+  const Outcome applied = engine_.ChangeSettings(wanted);
+  if (applied) {
+    QDialog::accept();
+    return;
+  }
+  const bool dataFileRefused = engine_.Settings().dataFile != wanted.dataFile;
+  const std::string message = dataFileRefused ? "The data file was not changed: " + applied.Message()
+                                              : "The settings could not all be saved: " + applied.Message();
+  QMessageBox::warning(this, "Settings", QString::fromStdString(message));
+  if (dataFileRefused) {
+    dataFile_->setFocus();
+    dataFile_->SelectAll();
+  }
 }
 
 }  // namespace vrel::app

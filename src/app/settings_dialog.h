@@ -1,13 +1,12 @@
 // The Settings dialog of the main menu: the three switches, the
-// notification time and the data file. OK writes what changed; a new data
-// file goes through the engine, which saves or takes over the feeds.
+// notification time and the data file. OK hands what the dialog shows to the
+// engine, which changes the data file first (saving or taking over the
+// feeds) and writes the other values only when that succeeded.
 #pragma once
 
 #include <QDialog>
 
-#include "app/app_settings.h"
 #include "feeds/news_engine.h"
-#include "feeds/settings_store.h"
 
 class QCheckBox;
 
@@ -21,8 +20,7 @@ class SettingsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // store must be the one the engine reads its settings from.
-  SettingsDialog(NewsEngine& engine, SettingsStore& store, QWidget* parent = nullptr);
+  explicit SettingsDialog(NewsEngine& engine, QWidget* parent = nullptr);
 
   QCheckBox* ExitOnCloseBox() const { return exitOnClose_; }
   QCheckBox* DefaultBrowserBox() const { return defaultBrowser_; }
@@ -32,17 +30,14 @@ class SettingsDialog : public QDialog {
 
  public slots:
   // Applies the dialog; stays open with a message when the data file
-  // cannot be used.
+  // cannot be used or a value could not be written.
   void accept() override;
 
  private:
   void Fill();
-  void ApplyFlag(const QCheckBox* box, int inMemory, void (AppSettings::*write)(int));
-  void ApplySeconds();
-  bool ApplyDataFile();
+  NewsSettings Wanted() const;
 
   NewsEngine& engine_;
-  AppSettings settings_;
   QCheckBox* exitOnClose_;
   QCheckBox* defaultBrowser_;
   QCheckBox* notification_;

@@ -139,19 +139,17 @@ int RunAddCommand(const Arguments& args, const GlobalOptions& options) {
   Session session(options);
   NewsEngine& engine = session.Engine();
   engine.SetObserver(&printer);
-  switch (AddFeedInput(engine, args[0])) {
-    case AddOutcome::NoAddress:
-      std::fprintf(stderr, "vrel-cli: add: '%s' has no address to download\n", args[0].c_str());
-      return 2;
-    case AddOutcome::ScreenSaverInstalled:
-      PrintLatestStatusMessage(engine, stdout);
-      return 0;
-    case AddOutcome::ScreenSaverFailed:
-      PrintLatestStatusMessage(engine, stderr);
-      return 1;
-    case AddOutcome::Queued:
-      break;
+  AddInput input = ReadAddText(args[0]);
+  if (input.installScreenSaver) {
+    const Outcome installed = InstallScreenSaver(engine);
+    PrintLatestStatusMessage(engine, installed ? stdout : stderr);
+    return installed ? 0 : 1;
   }
+  if (input.request.address.empty()) {
+    std::fprintf(stderr, "vrel-cli: add: '%s' has no address to download\n", args[0].c_str());
+    return 2;
+  }
+  engine.DownloadScheduler().Queue(std::move(input.request));
   Scheduler& scheduler = engine.DownloadScheduler();
   scheduler.Tick();
   while (scheduler.DownloadState() != DownloadIdle) {

@@ -15,12 +15,12 @@ int RunImportCommand(const Arguments& args, const GlobalOptions& options) {
     return 2;
   }
   Session session(options);
-  const OpmlImportResult result = ImportOpmlFile(session.Engine(), args[0]);
-  if (!result.ok) {
-    std::fprintf(stderr, "vrel-cli: import: %s\n", result.message.c_str());
+  const Outcome imported = ImportOpmlFile(session.Engine(), args[0]);
+  if (!imported) {
+    std::fprintf(stderr, "vrel-cli: import: %s\n", imported.Message().c_str());
     return 1;
   }
-  std::printf("%s\n", result.message.c_str());
+  std::printf("%s\n", imported.Message().c_str());
   return session.Save() ? 0 : 1;
 }
 
@@ -35,9 +35,9 @@ int RunExportCommand(const Arguments& args, const GlobalOptions& options) {
     std::fputs(ExportOpmlText(session.Engine(), exported, leftOut).c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  const OpmlExportResult result = ExportOpmlFile(session.Engine(), args[0]);
-  std::fprintf(result.ok ? stdout : stderr, "%s%s\n", result.ok ? "" : "vrel-cli: export: ", result.message.c_str());
-  return result.ok ? 0 : 1;
+  const Outcome exported = ExportOpmlFile(session.Engine(), args[0]);
+  std::fprintf(exported ? stdout : stderr, "%s%s\n", exported ? "" : "vrel-cli: export: ", exported.Message().c_str());
+  return exported ? 0 : 1;
 }
 
 }  // namespace vrel::cli

@@ -86,10 +86,9 @@ Session::Session(const GlobalOptions& options) : store_(ChooseStore(options)), e
 }
 
 bool Session::Save() {
-  std::string error;
-  if (engine_.Save(&error)) return true;
-  std::fprintf(stderr, "vrel-cli: %s\n", error.c_str());
-  return false;
+  const Outcome saved = engine_.Save();
+  if (!saved) std::fprintf(stderr, "vrel-cli: %s\n", saved.Message().c_str());
+  return saved.Ok();
 }
 
 std::string PlainText(std::string_view markup) {

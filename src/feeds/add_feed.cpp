@@ -61,9 +61,9 @@ std::string ProgramPath() {
 }
 
 // Copies beside the target and renames it into place: the target is never
-// half-written, and a screen saver running from it keeps its own file.
-// Returns the system's message on failure, empty on success.
-std::string CopyExecutable(const std::string& from, const std::string& to) {
+// half-written, and a screen saver running from it keeps its own file. A
+// failure gives the system's message.
+Outcome CopyExecutable(const std::string& from, const std::string& to) {
   namespace fs = std::filesystem;
   const std::string partial = to + ".part";
   std::error_code error;
@@ -76,10 +76,17 @@ std::string CopyExecutable(const std::string& from, const std::string& to) {
                     error);
   }
   if (!error) fs::rename(partial, to, error);
-  if (!error) return {};
+  if (!error) return Outcome::Success();
   std::error_code ignored;
   fs::remove(partial, ignored);
-  return error.message();
+  return Outcome::Failure(error.message());
+}
+
+// Why the copy cannot be made, or the copy's own outcome.
+Outcome CopyProgramTo(const std::string& folder, const std::string& program, const std::string& target) {
+  if (folder.empty()) return Outcome::Failure("unable to determine the ~/.local/bin folder location");
+  if (program.empty()) return Outcome::Failure("unable to determine executable pathname");
+  return CopyExecutable(program, target);
 }
 
 }  // namespace
@@ -96,36 +103,33 @@ AddInput ReadAddText(std::string_view text) {
   return input;
 }
 
-AddOutcome AddFeedInput(NewsEngine& engine, std::string_view text) {
+Outcome AddFeedInput(NewsEngine& engine, std::string_view text) {
   AddInput input = ReadAddText(text);
-  if (input.installScreenSaver)
-    return InstallScreenSaver(engine) ? AddOutcome::ScreenSaverInstalled : AddOutcome::ScreenSaverFailed;
-  if (input.request.address.empty()) return AddOutcome::NoAddress;
+  if (input.installScreenSaver) return InstallScreenSaver(engine);
+  if (input.request.address.empty()) return Outcome::Failure("no address to download");
   engine.DownloadScheduler().Queue(std::move(input.request));
-  return AddOutcome::Queued;
+  return Outcome::Success();
 }
 
-bool InstallScreenSaver(NewsEngine& engine) {
+Outcome InstallScreenSaver(NewsEngine& engine) {
   const std::string folder = ProgramFolder();
   const std::string target = folder + "/" + kScreenSaverFileName;
   const std::string program = ProgramPath();
-  std::string error, message;
-  if (folder.empty()) {
-    error = message = "unable to determine the ~/.local/bin folder location";
-  } else if (program.empty()) {
-    error = message = "unable to determine executable pathname";
-  } else if (error = CopyExecutable(program, target); error.empty()) {
+  const Outcome copied = CopyProgramTo(folder, program, target);
+  std::string message;
+  if (copied) {
     message = "Copied " + program + " to " + target +
               "\r\nTo list it in XScreenSaver, add this line to the programs: list in ~/.xscreensaver:\r\n"
               "\"brackenfold News\" \"" + target + "\" -root";
+  } else if (!folder.empty() && !program.empty()) {
+    message = "Attempted to copy " + program + " to " + target + "\r\n" + copied.Message();
   } else {
-    message = "Attempted to copy " + program + " to " + target + "\r\n" + error;
+    message = copied.Message();
   }
-  const bool copied = error.empty();
   engine.SetStatusLine(copied ? "<A type=\"Errors\">Copied</A> to " + MarkupEscaped(target)
-                              : "<A type=\"Errors\">Copy error</A> " + MarkupEscaped(error));
+                              : "<A type=\"Errors\">Copy error</A> " + MarkupEscaped(copied.Message()));
   engine.AddStatusMessage("COPYSCR\r\n" + FormatUserDateTime(engine.CurrentTime()) + "\r\n" + MarkupEscaped(message));
-  return copied;
+  return copied ? Outcome::Success(std::move(message)) : Outcome::Failure(std::move(message));
 }
 
 }  // namespace vrel

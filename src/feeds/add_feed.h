@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "feeds/outcome.h"
 #include "feeds/scheduler.h"
 
 namespace vrel {
@@ -20,17 +21,17 @@ struct AddInput {
 
 AddInput ReadAddText(std::string_view text);
 
-enum class AddOutcome { Queued, NoAddress, ScreenSaverInstalled, ScreenSaverFailed };
-
 // Acts on the text of the Add box: queues its download with the engine's
-// scheduler, or installs the screen saver.
-AddOutcome AddFeedInput(NewsEngine& engine, std::string_view text);
+// scheduler, or installs the screen saver. Fails when the text names no
+// address, or the screen saver could not be installed.
+Outcome AddFeedInput(NewsEngine& engine, std::string_view text);
 
 // "brackenfold News Reader.scr" in ~/.local/bin.
 inline constexpr const char* kScreenSaverFileName = "brackenfold News Reader.scr";
 
 // Copies the running program to ~/.local/bin/brackenfold News Reader.scr,
-// executable, and reports the outcome in the status line and StatusMessages.
-bool InstallScreenSaver(NewsEngine& engine);
+// executable, and reports the outcome in the status line and StatusMessages;
+// the outcome's message is the status message's text.
+Outcome InstallScreenSaver(NewsEngine& engine);
 
 }  // namespace vrel

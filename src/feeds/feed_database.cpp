@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "feeds/feed_merge.h"
 
@@ -32,18 +33,19 @@ std::string FeedDatabase::ChooseDataPath(const std::string& configured) {
   return directory + kDefaultDataFileName;
 }
 
-std::string FeedDatabase::Load(const std::string& path, const std::string& stamp) {
+Outcome FeedDatabase::Load(const std::string& path, const std::string& stamp) {
   path_ = path;
   unkeptDamagedPath_.clear();
   doc_ = XmlDoc();
-  std::string message;
   if (!doc_.LoadFile(path) && HasContent(doc_.GetDocumentText())) {
-    message = KeepDamagedFile(stamp);
+    std::string damage = KeepDamagedFile(stamp);
     SalvageDamaged();
+    Renumber();
+    return Outcome::Failure(std::move(damage));
   }
   Renumber();
-  if (message.empty()) ClearModified(doc_);
-  return message;
+  ClearModified(doc_);
+  return Outcome::Success();
 }
 
 std::string FeedDatabase::KeepDamagedFile(const std::string& stamp) {
@@ -97,28 +99,21 @@ void FeedDatabase::Renumber() {
   }
 }
 
-bool FeedDatabase::SaveTo(const std::string& path, std::string& error) {
-  if (path.empty()) {
-    error = "no data file has been chosen";
-    return false;
-  }
-  if (path == unkeptDamagedPath_) {
-    error = "the damaged data file " + path + " could not be kept, so it is not written over";
-    return false;
-  }
-  if (!doc_.SaveFile(path)) {
-    error = "cannot save " + path + ": " + doc_.GetResultText();
-    return false;
-  }
+Outcome FeedDatabase::SaveTo(const std::string& path) {
+  if (path.empty()) return Outcome::Failure("no data file has been chosen");
+  if (path == unkeptDamagedPath_)
+    return Outcome::Failure("the damaged data file " + path + " could not be kept, so it is not written over");
+  if (!doc_.SaveFile(path)) return Outcome::Failure("cannot save " + path + ": " + doc_.GetResultText());
   ClearModified(doc_);
-  return true;
+  return Outcome::Success();
 }
 
-bool FeedDatabase::MoveTo(const std::string& path, std::string& error) {
-  if (!SaveTo(path, error)) return false;
+Outcome FeedDatabase::MoveTo(const std::string& path) {
+  Outcome saved = SaveTo(path);
+  if (!saved) return saved;
   path_ = path;
   unkeptDamagedPath_.clear();
-  return true;
+  return saved;
 }
 
 bool FeedDatabase::FindFeed(const char* attribute, std::string_view value) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "feeds/outcome.h"
 #include "xml/xml_doc.h"
 
 namespace vrel {
@@ -25,19 +26,19 @@ class FeedDatabase {
   // Loads the file at path (a missing or empty file gives an empty database)
   // and numbers the feeds from 1. A file that exists but cannot be parsed is
   // copied beside itself as path + ".damaged-" + stamp, and what can still be
-  // read of it is kept; the result then says so, and is empty otherwise.
-  std::string Load(const std::string& path, const std::string& stamp);
+  // read of it is kept; the failure then says so.
+  Outcome Load(const std::string& path, const std::string& stamp);
 
   // Makes a loaded document the database, numbered from 1, at path.
   void Replace(XmlDoc&& doc, const std::string& path);
 
   // Atomic writes of the whole document. A damaged file that could not be
   // copied aside is never written over.
-  bool Save(std::string& error) { return SaveTo(path_, error); }
-  bool SaveTo(const std::string& path, std::string& error);
-  bool SaveIfModified(std::string& error) { return !doc_.IsModified() || Save(error); }
+  Outcome Save() { return SaveTo(path_); }
+  Outcome SaveTo(const std::string& path);
+  Outcome SaveIfModified() { return doc_.IsModified() ? Save() : Outcome::Success(); }
   // Saves to path, which becomes the database's file.
-  bool MoveTo(const std::string& path, std::string& error);
+  Outcome MoveTo(const std::string& path);
 
   // Make the matching FEED the current element; false when there is none.
   bool FindFeedByUri(std::string_view uri) { return FindFeed("uri", uri); }

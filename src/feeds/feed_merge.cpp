@@ -160,20 +160,15 @@ class CleanCopyWriter {
 
 }  // namespace
 
-bool ParseDownload(std::string_view text, XmlDoc& doc, std::string& reason) {
-  if (!doc.SetDocumentText(text)) {
-    reason = "not well-formed XML: " + doc.GetResultText();
-    return false;
-  }
+Outcome ParseDownload(std::string_view text, XmlDoc& doc) {
+  if (!doc.SetDocumentText(text)) return Outcome::Failure("not well-formed XML: " + doc.GetResultText());
   doc.SetPositions(0, 0, 0);
   doc.FindElement(nullptr);
   const int root = doc.GetCurrentPosition();
-  if (!doc.FindChildElement(nullptr)) {
-    reason = "the root element <" + doc.GetElementName(root) + "> has no child element";
-    return false;
-  }
+  if (!doc.FindChildElement(nullptr))
+    return Outcome::Failure("the root element <" + doc.GetElementName(root) + "> has no child element");
   doc.SetPositions(0, root, 0);
-  return true;
+  return Outcome::Success();
 }
 
 MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* storedFeed,

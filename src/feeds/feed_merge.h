@@ -8,14 +8,15 @@
 #include <string_view>
 
 #include "feeds/feed_reader.h"
+#include "feeds/outcome.h"
 #include "feeds/time_stamp.h"
 #include "xml/xml_doc.h"
 
 namespace vrel {
 
-// Parses a download into doc and leaves the cursor on its root. False, with
-// a reason, when the text is not well-formed or its root has no child element.
-bool ParseDownload(std::string_view text, XmlDoc& doc, std::string& reason);
+// Parses a download into doc and leaves the cursor on its root. Fails when
+// the text is not well-formed or its root has no child element.
+Outcome ParseDownload(std::string_view text, XmlDoc& doc);
 
 struct MergedCopy {
   std::string text;         // the clean copy, item history included

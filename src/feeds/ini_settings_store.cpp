@@ -116,7 +116,7 @@ std::optional<std::string> IniSettingsStore::Read(const std::string& name) const
   return std::nullopt;
 }
 
-bool IniSettingsStore::Write(const std::string& name, const std::string& value) {
+Outcome IniSettingsStore::Write(const std::string& name, const std::string& value) {
   std::vector<std::string> lines = ReadLines();
   const std::string entry = name + '=' + Escape(value);
   bool inSection = false;
@@ -151,10 +151,11 @@ bool IniSettingsStore::Write(const std::string& name, const std::string& value) 
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     for (const std::string& line : lines) out << line << '\n';
-    if (!out.flush()) return false;
+    if (!out.flush()) return Outcome::Failure("cannot write the setting " + name + " to " + temporary);
   }
   std::filesystem::rename(temporary, target, error);
-  return !error;
+  if (error) return Outcome::Failure("cannot write the setting " + name + " to " + path_ + ": " + error.message());
+  return Outcome::Success();
 }
 
 }  // namespace vrel

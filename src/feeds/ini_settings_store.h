@@ -18,7 +18,7 @@ class IniSettingsStore : public SettingsStore {
   static std::string DefaultPath();
 
   std::optional<std::string> Read(const std::string& name) const override;
-  bool Write(const std::string& name, const std::string& value) override;
+  Outcome Write(const std::string& name, const std::string& value) override;
 
  private:
   std::vector<std::string> ReadLines() const;

@@ -10,19 +10,6 @@
 
 namespace vrel {
 
-namespace {
-
-void SetError(std::string* target, std::string text) {
-  if (target) *target = std::move(text);
-}
-
-bool Fail(std::string* target, std::string text) {
-  SetError(target, std::move(text));
-  return false;
-}
-
-}  // namespace
-
 NewsEngine::NewsEngine(SettingsStore& store, Clock clock, DownloadSource* downloads)
     : store_(store),
       clock_(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
@@ -30,52 +17,53 @@ NewsEngine::NewsEngine(SettingsStore& store, Clock clock, DownloadSource* downlo
 
 NewsEngine::~NewsEngine() = default;
 
-void NewsEngine::LoadSettings() {
-  const std::string configured = store_.GetString("DataFile");
+Outcome NewsEngine::LoadSettings() {
+  settings_ = store_.Read();
+  const std::string configured = settings_.dataFile;
   settings_.dataFile = FeedDatabase::ChooseDataPath(configured);
-  if (settings_.dataFile != configured) store_.SetString("DataFile", settings_.dataFile);
-  settings_.notification = store_.GetInt("Notification", 1);
-  settings_.notificationSeconds = std::clamp(store_.GetInt("NotificationSeconds", 8), 1, 300);
-  settings_.defaultBrowser = store_.GetInt("DefaultBrowser", 1);
-  settings_.exitOnClose = store_.GetInt("ExitOnClose", 1);
+  if (settings_.dataFile == configured) return Outcome::Success();
+  return store_.SetDataFile(settings_.dataFile);
+}
+
+void NewsEngine::ReloadSettings() {
+  std::string dataFile = std::move(settings_.dataFile);
+  settings_ = store_.Read();
+  settings_.dataFile = std::move(dataFile);
+}
+
+void NewsEngine::Start() {
+  if (const Outcome loaded = LoadSettings(); !loaded) AddStatusMessage(loaded.Message());
+  OpenDataFile(settings_.dataFile);
 }
 
 void NewsEngine::OpenDataFile(const std::string& path) {
   std::lock_guard lock(mutex_);
   settings_.dataFile = path;
-  const std::string problem = database_.Load(path, Now());
-  if (!problem.empty()) AddStatusMessage(problem);
+  if (const Outcome loaded = database_.Load(path, Now()); !loaded) AddStatusMessage(loaded.Message());
 }
 
-bool NewsEngine::Save(std::string* error) {
+Outcome NewsEngine::Save() {
   std::lock_guard lock(mutex_);
-  std::string why;
-  const bool saved = database_.Save(why);
-  SetError(error, why);
-  return saved;
+  return database_.Save();
 }
 
-bool NewsEngine::SaveIfModified(std::string* error) {
+Outcome NewsEngine::SaveIfModified() {
   std::lock_guard lock(mutex_);
-  std::string why;
-  const bool saved = database_.SaveIfModified(why);
-  SetError(error, why);
-  return saved;
+  return database_.SaveIfModified();
 }
 
-bool NewsEngine::ChangeDataFile(const std::string& path, std::string* error) {
+Outcome NewsEngine::ChangeDataFile(const std::string& path) {
   bool replaced = false;
   {
     std::lock_guard lock(mutex_);
-    if (path == database_.Path()) return true;
-    std::string why;
+    if (path == database_.Path()) return Outcome::Success();
     if (access(path.c_str(), R_OK | W_OK) != 0) {
-      if (!database_.MoveTo(path, why)) return Fail(error, why);
+      if (Outcome moved = database_.MoveTo(path); !moved) return moved;
     } else {
       XmlDoc loaded;
-      if (!loaded.LoadFile(path)) return Fail(error, "cannot use " + path + ": " + loaded.GetResultText());
+      if (!loaded.LoadFile(path)) return Outcome::Failure("cannot use " + path + ": " + loaded.GetResultText());
       // The feeds read so far go back to their own file before the switch.
-      if (!database_.Save(why)) return Fail(error, why);
+      if (Outcome saved = database_.Save(); !saved) return saved;
       recentFeeds_.clear();
       scheduler_->ClearQueue();
       scheduler_->StopDownload();
@@ -84,17 +72,24 @@ bool NewsEngine::ChangeDataFile(const std::string& path, std::string* error) {
       if (observer_) observer_->DataFileReplaced();
     }
     settings_.dataFile = path;
-    store_.SetString("DataFile", path);
   }
   if (replaced) FeedListChanged();
-  return true;
+  return store_.SetDataFile(path);
 }
 
-bool NewsEngine::MergeDownload(const std::string& address, std::string_view text, std::string* reason) {
-  if (address.empty()) return Fail(reason, "no address");
+Outcome NewsEngine::ChangeSettings(const NewsSettings& wanted) {
+  ReloadSettings();
+  if (wanted.dataFile != settings_.dataFile)
+    if (Outcome changed = ChangeDataFile(wanted.dataFile); !changed) return changed;
+  const Outcome written = store_.WriteChanges(store_.Read(), wanted);
+  ReloadSettings();
+  return written;
+}
+
+Outcome NewsEngine::MergeDownload(const std::string& address, std::string_view text) {
+  if (address.empty()) return Outcome::Failure("no address");
   XmlDoc download;
-  std::string why;
-  if (!ParseDownload(text, download, why)) return Fail(reason, why);
+  if (Outcome parsed = ParseDownload(text, download); !parsed) return parsed;
   const std::string title = DownloadedFeedTitle(download, address);
   const std::string now = Now();
   {
@@ -124,7 +119,7 @@ bool NewsEngine::MergeDownload(const std::string& address, std::string_view text
     NoteFeedUpdated(feedId);
   }
   FeedListChanged();
-  return true;
+  return Outcome::Success();
 }
 
 void NewsEngine::FeedListChanged() {

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "feeds/feed_database.h"
+#include "feeds/outcome.h"
+#include "feeds/reader_settings.h"
 #include "feeds/scheduler.h"
 #include "feeds/settings_store.h"
 #include "xml/xml_doc.h"
@@ -42,14 +44,6 @@ class NewsObserver {
   virtual void LinkQueued() {}
 };
 
-struct NewsSettings {
-  std::string dataFile;
-  int notification = 1;
-  int notificationSeconds = 8;
-  int defaultBrowser = 1;
-  int exitOnClose = 1;
-};
-
 inline constexpr size_t kMaxStatusMessages = 10;
 
 class NewsEngine {
@@ -67,32 +61,39 @@ class NewsEngine {
 
   // Reads the settings into memory. The data file is the configured one when
   // it can be read and written, otherwise feedstatus.xml in the current
-  // directory, which is then configured at once.
-  void LoadSettings();
+  // directory, which is then configured at once; a failure says that it
+  // could not be.
+  Outcome LoadSettings();
   const NewsSettings& Settings() const { return settings_; }
+  // The settings as the store now holds them, the data file excepted: that
+  // stays the one the database uses.
+  void ReloadSettings();
 
   // Loads the database from path; a damaged file is reported in StatusMessages.
   void OpenDataFile(const std::string& path);
-  void Start() {
-    LoadSettings();
-    OpenDataFile(settings_.dataFile);
-  }
+  // LoadSettings and OpenDataFile; problems go to StatusMessages.
+  void Start();
 
   // Atomic saves of the whole database; SaveIfModified writes only when
   // something changed since the last load or save.
-  bool Save(std::string* error = nullptr);
-  bool SaveIfModified(std::string* error = nullptr);
+  Outcome Save();
+  Outcome SaveIfModified();
 
   // Points the reader at another data file: a missing one receives the
   // current database, an existing one replaces it after the current
   // database was saved where it came from; queued and running downloads,
-  // which belong to the old database, are dropped then.
-  bool ChangeDataFile(const std::string& path, std::string* error = nullptr);
+  // which belong to the old database, are dropped then. A failure to write
+  // "DataFile" is reported, though the database has moved.
+  Outcome ChangeDataFile(const std::string& path);
+
+  // What the Settings dialog applies: a new data file first; only when that
+  // succeeded, the other values that differ from the store's are written.
+  Outcome ChangeSettings(const NewsSettings& wanted);
 
   // Stores a downloaded document as the latest copy of the feed at address,
   // carrying over each item's history. On failure nothing has changed and
-  // reason (when given) says why.
-  bool MergeDownload(const std::string& address, std::string_view text, std::string* reason = nullptr);
+  // the outcome says why.
+  Outcome MergeDownload(const std::string& address, std::string_view text);
 
   // Moves the feed to the end of RecentFeeds and, when notifications are on
   // and the feed has news, asks the front end to show it.
@@ -123,7 +124,7 @@ class NewsEngine {
  private:
   void NotifyIfNews(int feedId);
 
-  SettingsStore& store_;
+  ReaderSettings store_;
   Clock clock_;
   NewsObserver* observer_ = nullptr;
   mutable std::recursive_mutex mutex_;

@@ -82,16 +82,13 @@ void AppendAttribute(std::string& out, const char* name, std::string_view value)
 
 }  // namespace
 
-OpmlImportResult ImportOpmlFile(NewsEngine& engine, const std::string& path) {
-  OpmlImportResult result;
+Outcome ImportOpmlFile(NewsEngine& engine, const std::string& path) {
   XmlDoc doc;
   std::string reason;
   const int body = OpmlBody(doc, path, reason);
-  if (body == 0) {
-    result.message = "Cannot import " + path + ": " + reason;
-    return result;
-  }
+  if (body == 0) return Outcome::Failure("Cannot import " + path + ": " + reason);
   const std::vector<OpmlFeed> feeds = CollectFeeds(doc, body);
+  int added = 0, skipped = 0;
   {
     std::lock_guard lock(engine.Lock());
     FeedDatabase& database = engine.Database();
@@ -100,17 +97,15 @@ OpmlImportResult ImportOpmlFile(NewsEngine& engine, const std::string& path) {
     for (const OpmlFeed& feed : feeds) {
       if (known.insert(feed.address).second) {
         database.AddFeed(feed.address, feed.title);
-        ++result.added;
+        ++added;
       } else {
-        ++result.skipped;
+        ++skipped;
       }
     }
   }
-  if (result.added > 0) engine.FeedListChanged();
-  result.ok = true;
-  result.message = "Imported " + path + ": " + Plural(result.added, "feed") + " added, " +
-                   std::to_string(result.skipped) + " already present";
-  return result;
+  if (added > 0) engine.FeedListChanged();
+  return Outcome::Success("Imported " + path + ": " + Plural(added, "feed") + " added, " + std::to_string(skipped) +
+                          " already present");
 }
 
 std::string ExportOpmlText(NewsEngine& engine, int& exported, int& leftOut) {
@@ -147,20 +142,15 @@ std::string ExportOpmlText(NewsEngine& engine, int& exported, int& leftOut) {
   return out;
 }
 
-OpmlExportResult ExportOpmlFile(NewsEngine& engine, const std::string& path) {
-  OpmlExportResult result;
+Outcome ExportOpmlFile(NewsEngine& engine, const std::string& path) {
   int exported = 0, leftOut = 0;
   const std::string text = ExportOpmlText(engine, exported, leftOut);
   std::string error;
   uint32_t flags = 0;  // UTF-8 without a byte order mark
-  if (!WriteDocumentFile(path, text, error, flags)) {
-    result.message = "Cannot export to " + path + ": " + error;
-    return result;
-  }
-  result.ok = true;
-  result.message = "Exported " + Plural(exported, "feed") + " to " + path;
-  if (leftOut > 0) result.message += " (" + Plural(leftOut, "web page feed") + " left out)";
-  return result;
+  if (!WriteDocumentFile(path, text, error, flags)) return Outcome::Failure("Cannot export to " + path + ": " + error);
+  std::string report = "Exported " + Plural(exported, "feed") + " to " + path;
+  if (leftOut > 0) report += " (" + Plural(leftOut, "web page feed") + " left out)";
+  return Outcome::Success(std::move(report));
 }
 
 }  // namespace vrel

@@ -5,29 +5,21 @@
 
 #include <string>
 
+#include "feeds/outcome.h"
+
 namespace vrel {
 
 class NewsEngine;
 
-struct OpmlImportResult {
-  bool ok = false;
-  std::string message;  // what happened, fit for a status line or a terminal
-  int added = 0;        // feeds new to the database, not yet downloaded
-  int skipped = 0;      // feeds whose address the database already had
-};
-
-struct OpmlExportResult {
-  bool ok = false;
-  std::string message;
-};
-
 // Adds every outline with an "xmlUrl" (nested ones too) that the database
-// does not have yet. A file that cannot be read or parsed adds nothing.
-OpmlImportResult ImportOpmlFile(NewsEngine& engine, const std::string& path);
+// does not have yet; the success says how many were added and how many the
+// database had. A file that cannot be read or parsed adds nothing.
+Outcome ImportOpmlFile(NewsEngine& engine, const std::string& path);
 
-// Writes every XML feed of the database to path as OPML 2.0, atomically.
-// Web page feeds are left out: other readers could not read their pages.
-OpmlExportResult ExportOpmlFile(NewsEngine& engine, const std::string& path);
+// Writes every XML feed of the database to path as OPML 2.0, atomically;
+// the success says how many. Web page feeds are left out: other readers
+// could not read their pages.
+Outcome ExportOpmlFile(NewsEngine& engine, const std::string& path);
 
 // The OPML 2.0 document that ExportOpmlFile writes; exported counts its
 // feeds and leftOut the web page feeds it leaves out.

@@ -290,7 +290,8 @@ void Scheduler::SaveIfDue() {
   std::string error;
   {
     std::lock_guard lock(engine_.Lock());
-    if (engine_.Database().Path().empty() || engine_.SaveIfModified(&error)) error.clear();
+    if (!engine_.Database().Path().empty())
+      if (const Outcome saved = engine_.SaveIfModified(); !saved) error = saved.Message();
   }
   if (!error.empty() && error != lastSaveError_) engine_.AddStatusMessage(error);
   lastSaveError_ = error;
@@ -342,10 +343,9 @@ bool Scheduler::MergeXml(const std::string& address, const DownloadResult& resul
       return false;
     }
   }
-  std::string reason;
-  const bool merged = engine_.MergeDownload(address, result.notModified ? stored : result.text, &reason);
-  detail = MarkupEscaped(reason);
-  return merged;
+  const Outcome merged = engine_.MergeDownload(address, result.notModified ? stored : result.text);
+  detail = MarkupEscaped(merged.Message());
+  return merged.Ok();
 }
 
 // Keeps what the next conditional download sends, forgets a server's wish

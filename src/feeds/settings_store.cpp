@@ -19,9 +19,9 @@ std::optional<std::string> MemorySettingsStore::Read(const std::string& name) co
   return found->second;
 }
 
-bool MemorySettingsStore::Write(const std::string& name, const std::string& value) {
+Outcome MemorySettingsStore::Write(const std::string& name, const std::string& value) {
   values_[name] = value;
-  return true;
+  return Outcome::Success();
 }
 
 }  // namespace vrel

@@ -105,6 +105,11 @@ class Downloader final : public DownloadSource {
   std::shared_ptr<DownloadEngine> engine_;
 };
 
+// The network library's process-wide set-up, done once, before the first
+// Downloader; a program calls it before starting threads of its own. False
+// when downloads cannot work.
+bool PrepareDownloads();
+
 // The URL for an address: URLs stay as they are, a local path (anything
 // without a "scheme://") becomes an absolute file:// URL.
 std::string AddressToUrl(const std::string& address);

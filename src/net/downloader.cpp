@@ -151,11 +151,6 @@ size_t StoreHeader(char* data, size_t size, size_t count, void* user) {
   return size * count;
 }
 
-bool CurlReady() {
-  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  return ready;
-}
-
 // "HTTP error 404 Not Found", the reason phrase taken from the status line
 // in printable ASCII; HTTP/2 responses carry none.
 std::string HttpError(long status, std::string_view statusLine) {
@@ -279,7 +274,7 @@ bool HasScheme(std::string_view address) {
 class DownloadEngine {
  public:
   explicit DownloadEngine(DownloadOptions options)
-      : options_(std::move(options)), multi_(CurlReady() ? curl_multi_init() : nullptr) {
+      : options_(std::move(options)), multi_(PrepareDownloads() ? curl_multi_init() : nullptr) {
     if (multi_ == nullptr) return;
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, options_.maxConnectionsPerHost);
     worker_ = std::thread([this] { Run(); });
@@ -533,6 +528,11 @@ int64_t ParseRetryAfter(std::string_view value, std::time_t now) {
     seconds = when - now;
   }
   return std::clamp<int64_t>(seconds, 0, kMaxRetryAfterSeconds);
+}
+
+bool PrepareDownloads() {
+  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  return ready;
 }
 
 }  // namespace vrel

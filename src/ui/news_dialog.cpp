@@ -11,18 +11,16 @@
 #include <QSystemTrayIcon>
 #include <optional>
 
-#include "app/app_settings.h"
 #include "edit/widget/text_edit.h"
 #include "feeds/add_feed.h"
 #include "markup/browser_launch.h"
 #include "markup/feed_list_view.h"
 #include "markup/requests.h"
 #include "markup/widget/markup_view.h"
-#include "saver/widget/saver_dlg.h"
 #include "ui/notify_dlg.h"
 #include "ui/thread_dlg.h"
 #include "ui/viewer_dlg.h"
-#include "ui/window_rect_qt.h"
+#include "ui/window_placement.h"
 
 namespace vrel::ui {
 
@@ -64,22 +62,10 @@ class NewsDialog::Observer : public NewsObserver {
   NewsDialog& dialog_;
 };
 
-class NewsDialog::SaverLink : public saver::SaverHost {
- public:
-  explicit SaverLink(NewsDialog& dialog) : dialog_(dialog) {}
-
-  NewsEngine& SaverEngine() override { return dialog_.Engine(); }
-  void ScreenSaverEnded(const std::string& feedId) override { dialog_.OnScreenSaverEnded(feedId); }
-
- private:
-  NewsDialog& dialog_;
-};
-
 NewsDialog::NewsDialog(SettingsStore& store, DownloadSource* downloads, QWidget* parent)
     : QDialog(parent),
-      store_(store),
+      settings_(store),
       observer_(std::make_unique<Observer>(*this)),
-      saverLink_(std::make_unique<SaverLink>(*this)),
       engine_(std::make_unique<NewsEngine>(store, NewsEngine::Clock{}, downloads)),
       launcher_(std::make_unique<BrowserLauncher>()),
       links_(std::make_unique<LinkHandler>(*engine_, *launcher_)),
@@ -148,7 +134,7 @@ void NewsDialog::Initialise() {
   if (initialised_) return;
   initialised_ = true;
 
-  const app::WindowRects rects = app::LoadWindowRects(store_, app::PrimaryWorkArea());
+  const WindowRects rects = PlaceWindows(settings_.ReadPlacements(), PrimaryWorkArea());
   setGeometry(rects.main);
   if (rects.mainMaximised) setWindowState(windowState() | Qt::WindowMaximized);
   viewer_->SetRect(ToWindowRect(rects.viewer));
@@ -187,11 +173,10 @@ void NewsDialog::StartThreadWindows() {
   notify_->Start([this](CThreadDlgOwner& owner) -> CThreadDlg* {
     return new CNotifyDlg(owner, *engine_, *links_, *viewer_);
   });
-  const auto saverDialog = [this](CThreadDlgOwner& owner) -> CThreadDlg* {
-    return new saver::CSaverDlg(owner, *saverLink_);
-  };
-  saver_->Start(saverDialog);
-  preview_->Start(saverDialog);
+  if (saverWindows_) {
+    saver_->Start(saverWindows_);
+    preview_->Start(saverWindows_);
+  }
 }
 
 void NewsDialog::StopThreadWindows() {
@@ -204,11 +189,12 @@ void NewsDialog::StopThreadWindows() {
 // What lasts beyond the run: the feeds, then the window placements.
 void NewsDialog::SaveState() {
   timer_.stop();
-  std::string error;
-  if (!engine_->Save(&error)) qWarning("vrel: the feeds could not be saved: %s", error.c_str());
-  std::optional<QRect> mainNormal;
-  if (!isMinimized()) mainNormal = isMaximized() ? normalGeometry() : geometry();
-  app::SaveWindowRects(store_, mainNormal, isMaximized(), ToQRect(notify_->Rect()), ToQRect(viewer_->Rect()));
+  if (const Outcome saved = engine_->Save(); !saved)
+    qWarning("vrel: the feeds could not be saved: %s", saved.Message().c_str());
+  std::optional<WindowRect> mainNormal;
+  if (!isMinimized()) mainNormal = ToWindowRect(isMaximized() ? normalGeometry() : geometry());
+  if (const Outcome saved = settings_.WritePlacements(mainNormal, isMaximized(), notify_->Rect(), viewer_->Rect()); !saved)
+    qWarning("vrel: the window positions could not be saved: %s", saved.Message().c_str());
   delete tray_;
   tray_ = nullptr;
 }
@@ -292,7 +278,7 @@ void NewsDialog::HideToTray() {
   }
 }
 
-bool NewsDialog::ExitsOnClose() const { return engine_->Settings().exitOnClose != 0; }
+bool NewsDialog::ExitsOnClose() const { return engine_->Settings().exitOnClose; }
 
 void NewsDialog::closeEvent(QCloseEvent* event) {
   if (!exiting_) {
@@ -382,7 +368,8 @@ bool NewsDialog::eventFilter(QObject* watched, QEvent* event) {
 void NewsDialog::OnAdd() {
   const std::string text = address_->Text();
   address_->SetText({});
-  AddFeedInput(*engine_, text);
+  // What happened shows in the status line; text without an address does nothing.
+  [[maybe_unused]] const Outcome added = AddFeedInput(*engine_, text);
 }
 
 void NewsDialog::LoadCurrentLink(const QString& markup) {

@@ -13,9 +13,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "feeds/news_engine.h"
+#include "feeds/reader_settings.h"
+#include "ui/thread_dlg.h"
 #include "xml/xml_doc.h"
 
 class QMenu;
@@ -26,7 +29,6 @@ namespace vrel {
 class BrowserLauncher;
 class DownloadSource;
 class LinkHandler;
-class SettingsStore;
 namespace edit {
 class TextEdit;
 }
@@ -36,8 +38,6 @@ class MarkupView;
 }  // namespace vrel
 
 namespace vrel::ui {
-
-class CThreadDlgOwner;
 
 // SaverRequest bits.
 enum SaverRequestBit : int { kSaverRun = 1, kSaverConfigure = 2, kSaverEndApplication = 4 };
@@ -122,6 +122,9 @@ class NewsDialog : public QDialog {
 
   // Before Run.
   void SetStartFlags(const StartFlags& flags);
+  // Before Run: what makes the full-screen and the preview screen saver
+  // windows. Without it the dialog shows no screen saver.
+  void SetScreenSaverWindows(ThreadDlgFactory makeSaver) { saverWindows_ = std::move(makeSaver); }
 
   // Initialises (settings, data file, window hosts, timer, tray) and runs
   // until "Exit" or a close that exits; returns the dialog's result. The
@@ -215,10 +218,8 @@ class NewsDialog : public QDialog {
   void Shutdown();
 
   class Observer;
-  class SaverLink;
-  SettingsStore& store_;
+  ReaderSettings settings_;
   std::unique_ptr<Observer> observer_;
-  std::unique_ptr<SaverLink> saverLink_;
   std::unique_ptr<NewsEngine> engine_;
   std::unique_ptr<BrowserLauncher> launcher_;
   std::unique_ptr<LinkHandler> links_;
@@ -234,6 +235,7 @@ class NewsDialog : public QDialog {
 
   // The hosted windows live as long as the engine they show.
   std::unique_ptr<CThreadDlgOwner> viewer_, notify_, saver_, preview_;
+  ThreadDlgFactory saverWindows_;
 
   XmlDoc currentLink_;  // the link last clicked in the feed list
   StartFlags flags_;

@@ -10,7 +10,6 @@
 #include <QMimeData>
 #include <QPushButton>
 
-#include "app/app_settings.h"
 #include "edit/widget/text_edit.h"
 #include "feeds/opml.h"
 #include "feeds/time_stamp.h"
@@ -22,7 +21,7 @@
 #include "ui/find_dlg.h"
 #include "ui/news_dialog.h"
 #include "ui/thread_dlg.h"
-#include "ui/window_rect_qt.h"
+#include "ui/window_placement.h"
 
 namespace vrel::ui {
 
@@ -42,9 +41,9 @@ int ChosenCommand(const QAction* chosen) { return chosen ? chosen->data().toInt(
 
 // An import or export: the status line tells what happened; a failure also
 // gets a message box, since the user is waiting for the file.
-void ReportFileOutcome(NewsEngine& engine, QWidget* dialog, bool ok, const std::string& message) {
-  engine.SetStatusLine(MarkupText(message));
-  if (!ok) QMessageBox::warning(dialog, dialog->windowTitle(), QString::fromStdString(message));
+void ReportFileOutcome(NewsEngine& engine, QWidget* dialog, const Outcome& outcome) {
+  engine.SetStatusLine(MarkupText(outcome.Message()));
+  if (!outcome) QMessageBox::warning(dialog, dialog->windowTitle(), QString::fromStdString(outcome.Message()));
 }
 
 }  // namespace
@@ -217,7 +216,7 @@ void NewsDialog::ResetWindowPositions() {
                                             "Move Configuration Dialog and Notification Window to Default Locations?",
                                             QMessageBox::Yes | QMessageBox::No);
   if (answer != QMessageBox::Yes) return;
-  const app::WindowRects defaults = app::DefaultWindowRects(app::PrimaryWorkArea());
+  const WindowRects defaults = DefaultWindowRects(PrimaryWorkArea());
   setGeometry(defaults.main);
   notify_->SetPosition(ToWindowRect(defaults.notify));
   viewer_->SetPosition(ToWindowRect(defaults.viewer));
@@ -226,15 +225,13 @@ void NewsDialog::ResetWindowPositions() {
 void NewsDialog::ImportFeeds() {
   const QString path = QFileDialog::getOpenFileName(this, "Import Feeds", {}, kOpmlFilter);
   if (path.isEmpty()) return;
-  const OpmlImportResult result = ImportOpmlFile(*engine_, path.toStdString());
-  ReportFileOutcome(*engine_, this, result.ok, result.message);
+  ReportFileOutcome(*engine_, this, ImportOpmlFile(*engine_, path.toStdString()));
 }
 
 void NewsDialog::ExportFeeds() {
   const QString path = QFileDialog::getSaveFileName(this, "Export Feeds", "feeds.opml", kOpmlFilter);
   if (path.isEmpty()) return;
-  const OpmlExportResult result = ExportOpmlFile(*engine_, path.toStdString());
-  ReportFileOutcome(*engine_, this, result.ok, result.message);
+  ReportFileOutcome(*engine_, this, ExportOpmlFile(*engine_, path.toStdString()));
 }
 
 }  // namespace vrel::ui

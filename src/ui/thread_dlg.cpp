@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "feeds/time_stamp.h"
-#include "ui/window_rect_qt.h"
+#include "ui/window_placement.h"
 
 namespace vrel::ui {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <QDialog>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 
+#include "feeds/reader_settings.h"
 #include "xml/xml_doc.h"
 
 class QRect;
@@ -21,16 +21,6 @@ namespace vrel::ui {
 constexpr int TDM_SHOW = 216;      // show this document
 constexpr int TDM_POSITION = 217;  // root "POS" with "L", "T", "R", "B"
 constexpr int TDM_CLEAR = 218;     // root "CMD" with "CLEAR": drop what is held
-
-// A window rectangle in screen coordinates. All zero: no placement given;
-// right equal to left: only the position is given, the dialog keeps its size.
-struct WindowRect {
-  int32_t left = 0, top = 0, right = 0, bottom = 0;
-
-  bool IsNull() const { return left == 0 && top == 0 && right == 0 && bottom == 0; }
-  bool IsPositionOnly() const { return right == left; }
-  friend bool operator==(const WindowRect&, const WindowRect&) = default;
-};
 
 // Where a dialog of the given size starts. A position-only rectangle takes
 // the dialog's size and is shifted left and up so that it does not reach past

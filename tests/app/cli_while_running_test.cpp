@@ -7,7 +7,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "app/qt_settings_store.h"
 #include "app/instance_server.h"
 
 namespace {
@@ -59,7 +59,7 @@ class CliWhileRunningTest : public QObject {
     file.write(kDataFileText);
     file.close();
     vrel::app::QtSettingsStore settings(home_.filePath("config/Ostrivane Software/vrel.conf"));
-    settings.SetString("DataFile", dataFile_.toStdString());
+    QVERIFY(settings.SetString("DataFile", dataFile_.toStdString()).Ok());
   }
 
   void ChangingCommandsAreRefusedWhileTheReaderRuns() {

@@ -16,7 +16,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "app/qt_settings_store.h"
 #include "app/instance_client.h"
 #include "app/instance_server.h"
 
@@ -187,7 +187,8 @@ class InstanceHandoverTest : public QObject {
     if (!data.open(QIODevice::WriteOnly)) return nullptr;
     data.write("<?xml version=\"1.0\"?><FEEDSTATUS><FEED uri=\"http://127.0.0.1:9/feed\"/></FEEDSTATUS>");
     data.close();
-    vrel::app::QtSettingsStore(ConfigDir() + "/Ostrivane Software/vrel.conf").SetString("DataFile", dataFile.toStdString());
+    vrel::app::QtSettingsStore settings(ConfigDir() + "/Ostrivane Software/vrel.conf");
+    if (!settings.SetString("DataFile", dataFile.toStdString())) return nullptr;
 
     QProcess& reader = Start({});
     if (!reader.waitForStarted()) return nullptr;

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "app/qt_settings_store.h"
 #include "edit/widget/text_edit.h"
 #include "markup/widget/markup_view.h"
 #include "test_http_server.h"
@@ -48,8 +48,8 @@ class AddFeedEndToEndTest : public QObject {
     empty.close();
 
     QtSettingsStore store(dir.filePath("vrel.conf"));
-    store.SetString("DataFile", dataFile.toStdString());
-    store.SetInt("Notification", 0);
+    QVERIFY(store.SetString("DataFile", dataFile.toStdString()).Ok());
+    QVERIFY(store.SetInt("Notification", 0).Ok());
     const std::string address = server.Url("/redirect/0");
     {
       auto dialog = std::make_unique<NewsDialog>(store);

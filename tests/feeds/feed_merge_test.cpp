@@ -19,16 +19,16 @@ using test::StoredItems;
 
 std::string CopyOf(const std::string& text) {
   XmlDoc doc;
-  std::string reason;
-  EXPECT_TRUE(ParseDownload(text, doc, reason)) << reason;
+  const Outcome parsed = ParseDownload(text, doc);
+  EXPECT_TRUE(parsed) << parsed.Message();
   return MergeItemHistory(doc, "http://e.com/", nullptr, "20240101 000000").text;
 }
 
 // The download text without its first item.
 std::string WithoutFirstItem(const std::string& text) {
   XmlDoc doc;
-  std::string reason;
-  EXPECT_TRUE(ParseDownload(text, doc, reason)) << reason;
+  const Outcome parsed = ParseDownload(text, doc);
+  EXPECT_TRUE(parsed) << parsed.Message();
   FeedReader reader = FeedReader::ForDownload(doc, "http://e.com/");
   EXPECT_TRUE(reader.NextItem());
   EXPECT_TRUE(doc.RemoveElement());
@@ -86,8 +86,7 @@ TEST(CleanCopy, KeepsElementsAttributesAndLeafTextOnly) {
 
 TEST(CleanCopy, CDataThatHoldsItsOwnEndMarkerStaysReadable) {
   XmlDoc doc;
-  std::string reason;
-  ASSERT_TRUE(ParseDownload("<a><b>x]]&gt;y\nz</b></a>", doc, reason));
+  ASSERT_TRUE(ParseDownload("<a><b>x]]&gt;y\nz</b></a>", doc));
   const std::string copy = MergeItemHistory(doc, "u", nullptr, "20240101 000000").text;
   EXPECT_EQ(CopyOf("<a><y> <![CDATA[z]]></y></a>").find("<y><![CDATA["), 5u);  // white space before it does not count
   XmlDoc back;
@@ -98,12 +97,12 @@ TEST(CleanCopy, CDataThatHoldsItsOwnEndMarkerStaysReadable) {
 
 TEST(ParseDownload, RefusesWhatCannotBeStored) {
   XmlDoc doc;
-  std::string reason;
-  EXPECT_FALSE(ParseDownload("<rss><channel></rss>", doc, reason));
-  EXPECT_NE(reason.find("not well-formed"), std::string::npos) << reason;
-  EXPECT_FALSE(ParseDownload("<rss version='2.0'>only text</rss>", doc, reason));
-  EXPECT_EQ(reason, "the root element <rss> has no child element");
-  EXPECT_FALSE(ParseDownload("", doc, reason));
+  const Outcome unclosed = ParseDownload("<rss><channel></rss>", doc);
+  EXPECT_FALSE(unclosed);
+  EXPECT_NE(unclosed.Message().find("not well-formed"), std::string::npos) << unclosed.Message();
+  EXPECT_EQ(ParseDownload("<rss version='2.0'>only text</rss>", doc).Message(),
+            "the root element <rss> has no child element");
+  EXPECT_FALSE(ParseDownload("", doc));
 }
 
 // One feed of each format through the sequence of downloads a reader sees:
@@ -301,11 +300,11 @@ TEST(Merge, FailureChangesNothing) {
     return f.engine.Database().Document().GetDocumentText();
   }();
   const int listChanges = f.observer.feedListChanges;
-  std::string reason;
-  EXPECT_FALSE(f.engine.MergeDownload("http://ok.example/", "<rss><channel>", &reason));
-  EXPECT_FALSE(reason.empty());
-  EXPECT_FALSE(f.engine.MergeDownload("http://ok.example/", "<rss/>", &reason));
-  EXPECT_FALSE(f.engine.MergeDownload("", Rss(RssItem("A", "a")), &reason));
+  const Outcome unclosed = f.engine.MergeDownload("http://ok.example/", "<rss><channel>");
+  EXPECT_FALSE(unclosed);
+  EXPECT_FALSE(unclosed.Message().empty());
+  EXPECT_FALSE(f.engine.MergeDownload("http://ok.example/", "<rss/>"));
+  EXPECT_FALSE(f.engine.MergeDownload("", Rss(RssItem("A", "a"))));
   std::lock_guard lock(f.engine.Lock());
   EXPECT_EQ(f.engine.Database().Document().GetDocumentText(), before);
   EXPECT_EQ(f.engine.RecentFeeds(), std::vector<int>{1});

@@ -16,8 +16,8 @@ using test::Corpus;
 // A downloaded document with its cursor on the root.
 XmlDoc Download(const std::string& text) {
   XmlDoc doc;
-  std::string reason;
-  EXPECT_TRUE(ParseDownload(text, doc, reason)) << reason;
+  const Outcome parsed = ParseDownload(text, doc);
+  EXPECT_TRUE(parsed) << parsed.Message();
   return doc;
 }
 

@@ -49,7 +49,7 @@ class InDirectory {
 TEST(DataFile, FirstStartUsesTheCurrentDirectoryAndRemembersIt) {
   EngineFixture f;
   InDirectory here(f.dir.path());
-  f.settings.SetString("DataFile", f.dir.Path("missing/feeds.xml"));
+  ASSERT_TRUE(f.settings.SetString("DataFile", f.dir.Path("missing/feeds.xml")));
   f.engine.Start();
   const std::string expected = std::filesystem::current_path().string() + "/feedstatus.xml";
   EXPECT_EQ(f.engine.Settings().dataFile, expected);
@@ -64,16 +64,16 @@ TEST(DataFile, AReadableConfiguredFileIsKept) {
   EngineFixture f;
   const std::string path = f.dir.Path("mine.xml");
   WriteFile(path, kThreeFeeds);
-  f.settings.SetString("DataFile", path);
-  f.settings.SetInt("NotificationSeconds", 1000);
-  f.settings.SetInt("Notification", 0);
+  ASSERT_TRUE(f.settings.SetString("DataFile", path));
+  ASSERT_TRUE(f.settings.SetInt("NotificationSeconds", 1000));
+  ASSERT_TRUE(f.settings.SetInt("Notification", 0));
   f.engine.Start();
   EXPECT_EQ(f.engine.Settings().dataFile, path);
   EXPECT_EQ(f.engine.Settings().notificationSeconds, 300);
-  EXPECT_EQ(f.engine.Settings().notification, 0);
-  EXPECT_EQ(f.engine.Settings().exitOnClose, 1);
-  f.settings.SetString("NotificationSeconds", "soon");
-  f.engine.LoadSettings();
+  EXPECT_FALSE(f.engine.Settings().notification);
+  EXPECT_TRUE(f.engine.Settings().exitOnClose);
+  ASSERT_TRUE(f.settings.SetString("NotificationSeconds", "soon"));
+  ASSERT_TRUE(f.engine.LoadSettings());
   EXPECT_EQ(f.engine.Settings().notificationSeconds, 1);
 }
 
@@ -140,9 +140,9 @@ TEST(DataFile, ADamagedFileThatCannotBeKeptIsNotWrittenOver) {
   ASSERT_EQ(f.engine.StatusMessages().size(), 1u);
   EXPECT_NE(f.engine.StatusMessages()[0].find("could not be kept"), std::string::npos);
   ASSERT_TRUE(f.engine.MergeDownload("http://b/", Rss("x")));
-  std::string error;
-  EXPECT_FALSE(f.engine.Save(&error));
-  EXPECT_FALSE(error.empty());
+  const Outcome saved = f.engine.Save();
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(saved.Message().empty());
   EXPECT_EQ(ReadFile(path), "<FEEDSTATUS><FEED uri=\"http://a/\">");
 }
 
@@ -224,9 +224,9 @@ TEST(DataFile, AnUnreadableNewFileChangesNothing) {
   f.engine.OpenDataFile(oldPath);
   const std::string badPath = f.dir.Path("bad.xml");
   WriteFile(badPath, "<FEEDSTATUS><FEED>");
-  std::string error;
-  EXPECT_FALSE(f.engine.ChangeDataFile(badPath, &error));
-  EXPECT_FALSE(error.empty());
+  const Outcome changed = f.engine.ChangeDataFile(badPath);
+  EXPECT_FALSE(changed);
+  EXPECT_FALSE(changed.Message().empty());
   EXPECT_EQ(f.engine.Database().Path(), oldPath);
   EXPECT_EQ(FeedAttribute(f.engine, "http://a/", "feedid"), "1");
   EXPECT_EQ(ReadFile(badPath), "<FEEDSTATUS><FEED>");
@@ -270,8 +270,8 @@ TEST(Notification, WaitsForTheScreenSaverAndFollowsTheSetting) {
   f.observer.saverShowing = true;
   ASSERT_TRUE(f.engine.MergeDownload("http://a/", Rss("one")));
   f.observer.saverShowing = false;
-  f.settings.SetInt("Notification", 0);
-  f.engine.LoadSettings();
+  ASSERT_TRUE(f.settings.SetInt("Notification", 0));
+  ASSERT_TRUE(f.engine.LoadSettings());
   ASSERT_TRUE(f.engine.MergeDownload("http://b/", Rss("two")));
   EXPECT_TRUE(f.observer.notifications.empty());
   EXPECT_EQ(f.engine.RecentFeeds(), (std::vector<int>{1, 2}));

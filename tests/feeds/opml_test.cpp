@@ -54,11 +54,9 @@ TEST(Opml, ImportAddsNestedFeedsThatAreNewAsNotYetDownloaded) {
   }
   const std::string path = f.dir.Path("subscriptions.opml");
   WriteFile(path, kNested);
-  const OpmlImportResult result = ImportOpmlFile(f.engine, path);
-  EXPECT_TRUE(result.ok) << result.message;
-  EXPECT_EQ(result.added, 3);
-  EXPECT_EQ(result.skipped, 2);
-  EXPECT_EQ(result.message, "Imported " + path + ": 3 feeds added, 2 already present");
+  const Outcome imported = ImportOpmlFile(f.engine, path);
+  EXPECT_TRUE(imported);
+  EXPECT_EQ(imported.Message(), "Imported " + path + ": 3 feeds added, 2 already present");
   EXPECT_EQ(FeedsOf(f.engine), (Feeds{{"http://known/", "Known already"},
                                       {"http://a/rss?x=1&y=2", "First & Best"},
                                       {"http://b/atom", "Second"},
@@ -76,9 +74,9 @@ TEST(Opml, DeeplyNestedOutlinesAreAllFound) {
   for (int i = 0; i < depth; ++i) body += "</outline>";
   const std::string path = f.dir.Path("deep.opml");
   WriteFile(path, "<opml version=\"2.0\"><body>" + body + "</body></opml>");
-  const OpmlImportResult result = ImportOpmlFile(f.engine, path);
-  EXPECT_TRUE(result.ok) << result.message;
-  EXPECT_EQ(result.added, depth);
+  const Outcome imported = ImportOpmlFile(f.engine, path);
+  EXPECT_EQ(imported.Message(), "Imported " + path + ": " + std::to_string(depth) + " feeds added, 0 already present");
+  EXPECT_EQ(FeedsOf(f.engine).size(), size_t(depth));
   EXPECT_EQ(FeedsOf(f.engine).back().first, "http://f/" + std::to_string(depth - 1));
 }
 
@@ -86,21 +84,20 @@ TEST(Opml, ABrokenOrForeignFileAddsNothing) {
   EngineFixture f;
   const std::string broken = f.dir.Path("broken.opml");
   WriteFile(broken, "<opml><body><outline xmlUrl=\"http://a/\"/><outline xmlUrl=\"http://b/\"></body>");
-  OpmlImportResult result = ImportOpmlFile(f.engine, broken);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.added, 0);
-  EXPECT_TRUE(result.message.starts_with("Cannot import " + broken + ": ")) << result.message;
-  EXPECT_GT(result.message.size(), ("Cannot import " + broken + ": ").size());
+  Outcome result = ImportOpmlFile(f.engine, broken);
+  EXPECT_FALSE(result);
+  EXPECT_TRUE(result.Message().starts_with("Cannot import " + broken + ": ")) << result.Message();
+  EXPECT_GT(result.Message().size(), ("Cannot import " + broken + ": ").size());
   EXPECT_TRUE(FeedsOf(f.engine).empty());
 
   const std::string rss = f.dir.Path("feed.xml");
   WriteFile(rss, "<rss version=\"2.0\"><channel><title>x</title></channel></rss>");
   result = ImportOpmlFile(f.engine, rss);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.message, "Cannot import " + rss + ": the root element is \"rss\", not \"opml\"");
+  EXPECT_FALSE(result);
+  EXPECT_EQ(result.Message(), "Cannot import " + rss + ": the root element is \"rss\", not \"opml\"");
 
   result = ImportOpmlFile(f.engine, f.dir.Path("missing.opml"));
-  EXPECT_FALSE(result.ok);
+  EXPECT_FALSE(result);
   EXPECT_TRUE(FeedsOf(f.engine).empty());
 }
 
@@ -114,23 +111,23 @@ TEST(Opml, ExportedFeedsImportAsTheyWere) {
     database.AddFeed("http://b/atom", "Ünïcode");
   }
   const std::string path = source.dir.Path("out.opml");
-  const OpmlExportResult exported = ExportOpmlFile(source.engine, path);
-  ASSERT_TRUE(exported.ok) << exported.message;
-  EXPECT_EQ(exported.message, "Exported 2 feeds to " + path + " (1 web page feed left out)");
+  const Outcome exported = ExportOpmlFile(source.engine, path);
+  ASSERT_TRUE(exported) << exported.Message();
+  EXPECT_EQ(exported.Message(), "Exported 2 feeds to " + path + " (1 web page feed left out)");
   EXPECT_NE(test::ReadFile(path).find("<opml version=\"2.0\">"), std::string::npos);
 
   EngineFixture target;
-  const OpmlImportResult imported = ImportOpmlFile(target.engine, path);
-  ASSERT_TRUE(imported.ok) << imported.message;
+  const Outcome imported = ImportOpmlFile(target.engine, path);
+  ASSERT_TRUE(imported) << imported.Message();
   EXPECT_EQ(FeedsOf(target.engine),
             (Feeds{{"http://a/rss?x=1&y=2", "Tom & \"Jerry\" <News>"}, {"http://b/atom", "Ünïcode"}}));
 }
 
 TEST(Opml, AnExportThatCannotBeWrittenSaysSo) {
   EngineFixture f;
-  const OpmlExportResult result = ExportOpmlFile(f.engine, f.dir.Path("no/such/folder/out.opml"));
-  EXPECT_FALSE(result.ok);
-  EXPECT_TRUE(result.message.starts_with("Cannot export to ")) << result.message;
+  const Outcome result = ExportOpmlFile(f.engine, f.dir.Path("no/such/folder/out.opml"));
+  EXPECT_FALSE(result);
+  EXPECT_TRUE(result.Message().starts_with("Cannot export to ")) << result.Message();
 }
 
 }  // namespace

@@ -274,7 +274,7 @@ const std::string kPage =
     "</head><body>Hello</body></html>";
 
 TEST_F(PoliteSchedulerTest, AnAddedPageIsReplacedByTheFeedItNames) {
-  AddFeedInput(engine, "http://blog/home/index.html");
+  ASSERT_TRUE(AddFeedInput(engine, "http://blog/home/index.html"));
   scheduler.Tick();
   DownloadResult page = Ok(kPage);
   page.contentType = "text/html; charset=utf-8";
@@ -302,7 +302,7 @@ TEST_F(PoliteSchedulerTest, OnlyTheAddBoxLooksForFeedsInPages) {
 }
 
 TEST_F(PoliteSchedulerTest, APageWithoutFeedLinksFailsAsBefore) {
-  AddFeedInput(engine, "http://blog/");
+  ASSERT_TRUE(AddFeedInput(engine, "http://blog/"));
   scheduler.Tick();
   DownloadResult page = Ok("<html><head><title>x</title></head><body><p>broken<br></body></html>");
   page.contentType = "text/html";

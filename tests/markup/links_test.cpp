@@ -100,8 +100,8 @@ TEST_F(Links, OnlyWebAndMailAddressesReachABrowser) {
   EXPECT_EQ(engine.StatusMessages().front(),
             "Not opened (only http, https, ftp and mailto addresses are): javascript:alert(\"x\")");
 
-  settings.SetInt("DefaultBrowser", 0);
-  engine.LoadSettings();
+  ASSERT_TRUE(settings.SetInt("DefaultBrowser", 0));
+  ASSERT_TRUE(engine.LoadSettings());
   EXPECT_TRUE(OpenAddress(engine, "http://a.example/", launcher));
   EXPECT_EQ(launcher.launches.back(), (std::vector<std::string>{"x-www-browser", "http://a.example/"}));
 }

@@ -11,6 +11,7 @@
 #include "ui_test_support.h"
 
 using vrel::XmlDoc;
+using vrel::WindowRect;
 using namespace vrel::ui;
 
 namespace {

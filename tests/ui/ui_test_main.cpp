@@ -9,5 +9,6 @@ int main(int argc, char** argv) {
   failures += vrel::test::RunViewerTests(argc, argv);
   failures += vrel::test::RunNotifyTests(argc, argv);
   failures += vrel::test::RunFeedSettingsTests(argc, argv);
+  failures += vrel::test::RunWindowPlacementTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

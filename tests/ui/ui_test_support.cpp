@@ -1,5 +1,6 @@
 #include "ui_test_support.h"
 
+#include <QTest>
 #include <fstream>
 #include <sstream>
 
@@ -15,14 +16,14 @@ std::string CorpusText(const std::string& name) {
 }
 
 UiEngine::UiEngine(int notificationSeconds) : engine(settings, [] { return ToTime({2024, 3, 1, 9, 0, 0}); }) {
-  settings.SetString("DataFile", dir.filePath("feedstatus.xml").toStdString());
-  settings.SetInt("NotificationSeconds", notificationSeconds);
-  engine.LoadSettings();
+  QVERIFY(settings.SetString("DataFile", dir.filePath("feedstatus.xml").toStdString()).Ok());
+  QVERIFY(settings.SetInt("NotificationSeconds", notificationSeconds).Ok());
+  QVERIFY(engine.LoadSettings().Ok());
   engine.SetObserver(&recorder);
 }
 
 int UiEngine::AddRssFeed() {
-  engine.MergeDownload("http://liftoff.example/rss.xml", CorpusText("htmlparser2/RSS_Example.xml"));
+  if (!engine.MergeDownload("http://liftoff.example/rss.xml", CorpusText("htmlparser2/RSS_Example.xml"))) return 0;
   std::lock_guard lock(engine.Lock());
   engine.Database().FindFeedByUri("http://liftoff.example/rss.xml");
   return LeadingInt(engine.Database().Document().GetAttribute("feedid"));

@@ -46,5 +46,6 @@ int RunThreadDlgTests(int argc, char** argv);
 int RunViewerTests(int argc, char** argv);
 int RunNotifyTests(int argc, char** argv);
 int RunFeedSettingsTests(int argc, char** argv);
+int RunWindowPlacementTests(int argc, char** argv);
 
 }  // namespace vrel::test

@@ -96,7 +96,7 @@ class NewsDialogTest : public QObject {
   QString DataFile() const { return dir_->filePath("feedstatus.xml"); }
 
   void Start(int exitOnClose, bool tray = true, NewsDialog::StartFlags flags = {}) {
-    store_->SetInt("ExitOnClose", exitOnClose);
+    QVERIFY(store_->SetInt("ExitOnClose", exitOnClose).Ok());
     dialog_ = std::make_unique<TestDialog>(*store_, &downloads_);
     dialog_->trayAvailable = tray;
     dialog_->SetStartFlags(flags);
@@ -141,7 +141,7 @@ class NewsDialogTest : public QObject {
     // The configured data file is used only when it exists.
     QFile empty(DataFile());
     QVERIFY(empty.open(QIODevice::WriteOnly));
-    store_->SetString("DataFile", DataFile().toStdString());
+    QVERIFY(store_->SetString("DataFile", DataFile().toStdString()).Ok());
   }
 
   void cleanup() {

@@ -57,10 +57,13 @@ int RunInspectCommand(const Arguments& args, const GlobalOptions&) {
   Downloader downloader;
   const std::unique_ptr<Download> download = downloader.Start(args[0], DownloadKind::XmlDocument);
   const DownloadResult& result = AwaitDownload(*download);
+  if (!result.ok) {
+    std::fprintf(stderr, "vrel-cli: %s: %s\n", args[0].c_str(), result.error.c_str());
+    return 1;
+  }
   XmlDoc doc;
-  std::string reason = result.error;
-  if (!result.ok || !ParseDownload(result.text, doc, reason)) {
-    std::fprintf(stderr, "vrel-cli: %s: %s\n", args[0].c_str(), reason.c_str());
+  if (const Outcome parsed = ParseDownload(result.text, doc); !parsed) {
+    std::fprintf(stderr, "vrel-cli: %s: %s\n", args[0].c_str(), parsed.Message().c_str());
     return 1;
   }
   // A file goes by its absolute path.
@@ -82,9 +85,8 @@ int RunMergeCommand(const Arguments& args, const GlobalOptions& options) {
   std::string text;
   if (!ReadInput(args[1], text)) return 1;
   Session session(options);
-  std::string reason;
-  if (!session.Engine().MergeDownload(args[0], text, &reason)) {
-    std::fprintf(stderr, "vrel-cli: %s\n", reason.c_str());
+  if (const Outcome merged = session.Engine().MergeDownload(args[0], text); !merged) {
+    std::fprintf(stderr, "vrel-cli: %s\n", merged.Message().c_str());
     return 1;
   }
   if (!session.Save()) return 1;
