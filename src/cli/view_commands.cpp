@@ -10,7 +10,7 @@
 #include "cli/session.h"
 #include "feeds/time_stamp.h"
 #include "markup/browser_launch.h"
-#include "markup/feed_commands.h"
+#include "feeds/feed_commands.h"
 #include "markup/feed_list_view.h"
 #include "markup/feed_views.h"
 #include "markup/markup_terminal.h"
@@ -118,20 +118,14 @@ int RunItemCommand(const Arguments& args, const GlobalOptions& options) {
   if (feedId == 0) return 1;
   const FoundItem found = ItemOrComplain(session, feedId, args);
   if (!found.item) return 1;
-  XmlDoc request = MakeRequest(std::to_string(feedId), "ItemDetails");
-  request.SetAttribute("firsttime", args[1]);
-  request.SetAttribute("seq", args[2]);
-  request.SetAttribute("href", found.link);
-  PrintMarkup(Render(session, request), options);
+  PrintMarkup(Render(session, ItemDetailsRequest(std::to_string(feedId), args[1], args[2], found.link)), options);
   return 0;
 }
 
 int RunSearchCommand(const Arguments& args, const GlobalOptions& options) {
   if (args.size() != 1) return Usage("search TEXT");
   Session session(options);
-  XmlDoc request = MakeRequest({}, "Search");
-  request.SetAttribute("search", args[0]);
-  PrintMarkup(Render(session, request), options);
+  PrintMarkup(Render(session, SearchRequest(args[0])), options);
   return 0;
 }
 

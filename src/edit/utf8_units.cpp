@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "xml/xml_encoding.h"
+
 namespace vrel::edit {
 namespace {
 
@@ -20,8 +22,6 @@ int SequenceLength(unsigned char lead) {
   for (unsigned bit = 0x40; (lead & bit) && length < kLongestSequence; bit >>= 1) ++length;
   return length;
 }
-
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 bool IsBreakPair(char first, char second) {
   return (first == '\r' && second == '\n') || (first == '\n' && second == '\r');
@@ -47,7 +47,7 @@ int PreviousUnit(std::string_view text, int offset) {
   if (offset >= 2 && IsBreakPair(text[offset - 2], text[offset - 1])) return offset - 2;
   int start = offset - 1;
   const int limit = std::max(0, offset - kLongestStepBack);
-  while (start > limit && IsContinuation(Byte(text, start))) --start;
+  while (start > limit && IsUtf8Continuation(text[start])) --start;
   return start;
 }
 

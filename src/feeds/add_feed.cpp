@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "feeds/markup_text.h"
 #include "feeds/news_engine.h"
+#include "feeds/time_stamp.h"
 
 namespace vrel {
 
@@ -126,9 +128,9 @@ Outcome InstallScreenSaver(NewsEngine& engine) {
   } else {
     message = copied.Message();
   }
-  engine.SetStatusLine(copied ? "<A type=\"Errors\">Copied</A> to " + MarkupEscaped(target)
-                              : "<A type=\"Errors\">Copy error</A> " + MarkupEscaped(copied.Message()));
-  engine.AddStatusMessage("COPYSCR\r\n" + FormatUserDateTime(engine.CurrentTime()) + "\r\n" + MarkupEscaped(message));
+  engine.SetStatusLine(copied ? "<A type=\"Errors\">Copied</A> to " + MarkupAttribute(target)
+                              : "<A type=\"Errors\">Copy error</A> " + MarkupAttribute(copied.Message()));
+  engine.AddStatusMessage("COPYSCR\r\n" + FormatUserDateTime(engine.CurrentTime()) + "\r\n" + MarkupAttribute(message));
   return copied ? Outcome::Success(std::move(message)) : Outcome::Failure(std::move(message));
 }
 

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "feeds/feed_merge.h"
 
@@ -24,6 +26,19 @@ int NextAfterSubtree(const XmlDoc& doc, int n) {
 }
 
 }  // namespace
+
+void ForEachFeed(XmlDoc& db, const std::function<void()>& visit) {
+  db.SetPositions(0, 0, 0);
+  if (!db.FindElement(nullptr)) return;
+  const int root = db.GetCurrentPosition();
+  std::vector<int> feeds;
+  db.SetPositions(0, root, 0);
+  while (db.FindChildElement("FEED")) feeds.push_back(db.GetChildPosition());
+  for (const int feed : feeds) {
+    db.SetPositions(root, feed, 0);
+    visit();
+  }
+}
 
 std::string FeedDatabase::ChooseDataPath(const std::string& configured) {
   if (!configured.empty() && access(configured.c_str(), R_OK | W_OK) == 0) return configured;

@@ -3,6 +3,7 @@
 // its owner holds the database lock around every use.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@
 namespace vrel {
 
 inline constexpr const char* kDefaultDataFileName = "feedstatus.xml";
+
+// Calls visit with each FEED as the database's current element, in order.
+// The database is not changed, not even by adding a missing root.
+void ForEachFeed(XmlDoc& db, const std::function<void()>& visit);
 
 class FeedDatabase {
  public:

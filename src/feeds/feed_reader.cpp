@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "feeds/time_stamp.h"
+#include "xml/xml_encoding.h"
 
 namespace vrel {
 
@@ -55,13 +56,6 @@ void Trim(std::string& text) {
   text.erase(0, text.find_first_not_of(kWhitespace));
 }
 
-// Byte offset of code point number count in UTF-8 text; text.size() when it
-// has no more code points.
-size_t CodePointOffset(std::string_view text, size_t count) {
-  for (size_t i = 0; i < text.size(); ++i)
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && count-- == 0) return i;
-  return text.size();
-}
 
 }  // namespace
 
@@ -381,7 +375,7 @@ std::string MakeExcerpt(std::string_view text, size_t maxLength) {
   for (const char c : excerpt)
     if (c != '\n') excerpt[out++] = c == '\r' ? ' ' : c;
   excerpt.resize(out);
-  const size_t cut = CodePointOffset(excerpt, maxLength);
+  const size_t cut = Utf8Forward(excerpt, 0, maxLength);
   if (cut < excerpt.size()) {
     excerpt.resize(cut);
     TrimEnd(excerpt);

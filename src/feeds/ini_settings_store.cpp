@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string_view>
 
+#include "xml/xml_encoding.h"
+
 namespace vrel {
 
 namespace {
@@ -24,19 +26,6 @@ bool IsSectionHeader(std::string_view line) { return !line.empty() && line.front
 std::string_view KeyOf(std::string_view line) {
   const size_t equals = line.find('=');
   return equals == std::string_view::npos ? std::string_view() : Trimmed(line.substr(0, equals));
-}
-
-void AppendUtf8(std::string& out, unsigned long codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | ((codePoint >> 12) & 0x0F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
 }
 
 // QSettings writes strings with C-like escapes, in quotes when they hold
@@ -60,7 +49,7 @@ std::string Unescape(std::string_view raw) {
         const char h = raw[++i];
         codePoint = codePoint * 16 + static_cast<unsigned long>(h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
       }
-      AppendUtf8(value, codePoint);
+      AppendUtf8(value, static_cast<int>(codePoint));
     } else {
       value += e;
     }

@@ -7,6 +7,7 @@
 
 #include "feeds/feed_merge.h"
 #include "feeds/time_stamp.h"
+#include "feeds/view_request.h"
 
 namespace vrel {
 
@@ -147,11 +148,7 @@ void NewsEngine::NotifyIfNews(int feedId) {
   if (!database_.FindFeedById(feedId)) return;
   const ItemCounts counts = CountItems(database_.Document());
   if (counts.formatBits != FormatGeneric && counts.newItems == 0) return;
-  XmlDoc request;
-  request.AddElement("NURL");
-  request.SetAttribute("feedid", std::to_string(feedId));
-  request.SetAttribute("type", "BriefNewOnly");
-  observer_->NotifyFeed(request);
+  observer_->NotifyFeed(MakeRequest(std::to_string(feedId), "BriefNewOnly"));
 }
 
 void NewsEngine::AddStatusMessage(std::string_view text) {

@@ -8,40 +8,16 @@
 
 #include "feeds/feed_discovery.h"
 #include "feeds/news_engine.h"
+#include "feeds/markup_text.h"
 #include "feeds/scrape.h"
+#include "feeds/status_texts.h"
 #include "feeds/time_stamp.h"
-#include "xml/xml_encoding.h"
 
 namespace vrel {
 
 namespace {
 
 constexpr std::time_t kSaveInterval = 60;
-constexpr size_t kPageExcerptCharacters = 150;
-
-std::string_view TrimEnd(std::string_view text) {
-  const size_t end = text.find_last_not_of("\r\n \t");
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
-
-// What a page that gave no values began with: its first characters without
-// any "<", so that no mark-up of the page survives into the message.
-std::string PageExcerpt(std::string_view page) {
-  size_t characters = 0, end = 0;
-  for (; end < page.size(); ++end) {
-    const bool startsCharacter = (static_cast<unsigned char>(page[end]) & 0xC0) != 0x80;
-    if (startsCharacter && characters++ == kPageExcerptCharacters) break;
-  }
-  std::string excerpt;
-  for (const char c : page.substr(0, end))
-    if (c != '<') excerpt += c;
-  return std::string(TrimEnd(excerpt));
-}
-
-std::string ErrorLine(const char* problem, const std::string& address) {
-  return std::string("<A type=\"Errors\">") + problem + "</A> " + MarkupEscaped(address);
-}
-
 // The spacing of automatic retries after attempts failed attempts.
 std::time_t RetrySpacing(int attempts) {
   if (attempts < 5) return 15 * 60;
@@ -54,11 +30,6 @@ std::optional<std::time_t> SecondsSince(std::string_view stamp, std::time_t now)
   const std::optional<TimeStamp> time = ParseTimeStamp(stamp);
   if (!time) return std::nullopt;
   return now - ToTime(*time);
-}
-
-std::string Link(const std::string& address) {
-  const std::string escaped = MarkupEscaped(address);
-  return "<A href=\"" + escaped + "\">" + escaped + "</A>";
 }
 
 // The position of the stored copy of the database's current FEED; 0 when
@@ -106,24 +77,12 @@ bool AsksToWait(const DownloadResult& result) {
 // What a server that refuses a feed for good, or for a while, adds to the
 // failure message.
 std::string RefusalDetail(const DownloadResult& result, std::time_t now) {
-  if (IsGone(result)) return "\r\nThe feed is gone for good: no more automatic downloads (Update still tries it)";
-  if (AsksToWait(result))
-    return "\r\nThe server asks to wait: no automatic download before " +
-           FormatUserDateTime(now + static_cast<std::time_t>(result.retryAfterSeconds));
+  if (IsGone(result)) return GoneDetail();
+  if (AsksToWait(result)) return WaitDetail(now + static_cast<std::time_t>(result.retryAfterSeconds));
   return {};
 }
 
 }  // namespace
-
-std::string MarkupEscaped(std::string_view text) { return ToMarkupText(text, EscapeQuotes); }
-
-std::string FormatUserDateTime(std::time_t time) {
-  std::tm local{};
-  localtime_r(&time, &local);
-  char text[256];
-  const size_t length = std::strftime(text, sizeof text, "%c", &local);
-  return std::string(text, length);
-}
 
 DownloadRequest FeedRequest(const XmlDoc& database, int feed) {
   DownloadRequest request;
@@ -187,7 +146,7 @@ void Scheduler::PollDownload() {
   const DownloadRequest finished = std::exchange(current_, {});
   state_ = DownloadIdle;
   if (std::optional<DownloadRequest> feed = DiscoveredFeed(finished, result)) {
-    const std::string statusLine = "found feed " + MarkupEscaped(feed->address) + ", downloading";
+    const std::string statusLine = FoundFeedLine(feed->address);
     Begin(std::move(*feed), statusLine);
     return;
   }
@@ -206,7 +165,7 @@ void Scheduler::StartNext() {
     IdleWithoutWork();
     return;
   }
-  const std::string statusLine = "downloading " + MarkupEscaped(next.title.empty() ? next.address : next.title);
+  const std::string statusLine = DownloadingLine(next.title.empty() ? next.address : next.title);
   Begin(std::move(next), statusLine);
 }
 
@@ -234,8 +193,7 @@ std::optional<DownloadRequest> Scheduler::DiscoveredFeed(const DownloadRequest& 
   DownloadRequest feed;
   feed.address = FindFeedLink(result.text, page);
   if (feed.address.empty() || feed.address == request.address) return std::nullopt;
-  engine_.AddStatusMessage("Found feed " + Link(feed.address) + " on " + Link(page) + "\r\n" +
-                           FormatUserDateTime(engine_.CurrentTime()));
+  engine_.AddStatusMessage(FoundFeedMessage(feed.address, page, engine_.CurrentTime()));
   return feed;
 }
 
@@ -310,7 +268,7 @@ bool Scheduler::Complete(const DownloadRequest& request, const DownloadResult& r
   std::string detail;
   bool merged = false;
   if (!result.ok) {
-    detail = MarkupEscaped(result.error) + MarkupEscaped(RefusalDetail(result, engine_.CurrentTime()));
+    detail = MarkupAttribute(result.error + RefusalDetail(result, engine_.CurrentTime()));
   } else if (request.webPage) {
     merged = MergeScrapedPage(engine_, request.address, request.scrapeList, result.text);
     if (!merged) {
@@ -328,7 +286,7 @@ bool Scheduler::Complete(const DownloadRequest& request, const DownloadResult& r
   }
   BookFailure(request.address, detail);
   NoteRefusal(request.address, result);
-  engine_.SetStatusLine(ErrorLine(problem, request.address));
+  engine_.SetStatusLine(ProblemLine(problem, request.address));
   return false;
 }
 
@@ -344,7 +302,7 @@ bool Scheduler::MergeXml(const std::string& address, const DownloadResult& resul
     }
   }
   const Outcome merged = engine_.MergeDownload(address, result.notModified ? stored : result.text);
-  detail = MarkupEscaped(merged.Message());
+  detail = MarkupAttribute(merged.Message());
   return merged.Ok();
 }
 
@@ -364,14 +322,9 @@ void Scheduler::NoteSuccess(const DownloadRequest& request, const DownloadResult
     SetOrRemoveAttribute(db, feed, "lastmodified", result.lastModified);
   const std::string& moved = result.permanentUrl;
   if (moved.empty() || moved == request.address) return;
-  std::string message = Link(request.address) + " moved permanently to " + Link(moved) + "\r\n" +
-                        FormatUserDateTime(engine_.CurrentTime());
-  if (database.FindFeedByUri(moved)) {
-    message += "\r\nAnother feed has that address already; this one keeps its own";
-  } else {
-    db.SetAttribute(feed, "uri", moved);
-  }
-  engine_.AddStatusMessage(message);
+  const bool anotherFeedHasIt = database.FindFeedByUri(moved);
+  if (!anotherFeedHasIt) db.SetAttribute(feed, "uri", moved);
+  engine_.AddStatusMessage(MovedMessage(request.address, moved, engine_.CurrentTime(), anotherFeedHasIt));
 }
 
 // A feed that is gone gets no more automatic attempts, as after the last
@@ -394,23 +347,16 @@ void Scheduler::NoteRefusal(const std::string& address, const DownloadResult& re
 void Scheduler::BookFailure(const std::string& address, std::string_view detail) {
   const std::time_t now = engine_.CurrentTime();
   if (failures_++ == 0) failureRunStart_ = now;
-  std::string message = Link(address) + "\r\n" + FormatUserDateTime(now);
+  FailureFacts facts{address, now, {}, failures_, failureRunStart_, std::string(detail)};
   {
     std::lock_guard lock(engine_.Lock());
     FeedDatabase& database = engine_.Database();
     if (database.FindFeedByUri(address)) {
       XmlDoc& db = database.Document();
-      const std::string attempts = db.GetAttribute("numattempts");
+      facts.attempts = db.GetAttribute("numattempts");
       db.SetAttribute("failedtime", FormatTimeStamp(now));
-      if (!attempts.empty()) message += " (" + MarkupEscaped(attempts) + " auto attempts)";
     }
-    if (failures_ >= kSuspectFailures) {
-      message += "\r\nMay be disconnected from Internet (" + std::to_string(failures_) +
-                 " consecutive download failures since " + FormatUserDateTime(failureRunStart_) + ")";
-    }
-    message += "\r\n";
-    message += TrimEnd(detail);
-    engine_.AddStatusMessage(message);
+    engine_.AddStatusMessage(FailureMessage(facts, kSuspectFailures));
   }
   engine_.FeedListChanged();
 }

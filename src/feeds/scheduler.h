@@ -124,10 +124,4 @@ DownloadRequest FeedRequest(const XmlDoc& database, int feed);
 // holds the database lock.
 std::vector<DownloadRequest> AllFeedRequests(XmlDoc& database);
 
-// A moment in the user's own date and time format.
-std::string FormatUserDateTime(std::time_t time);
-
-// text made safe to stand in mark-up, as text or as an attribute value.
-std::string MarkupEscaped(std::string_view text);
-
 }  // namespace vrel

@@ -49,13 +49,21 @@ std::string FormatCount(const char* format, int count) {
 
 }  // namespace
 
-std::string FormatTimeStamp(std::time_t time) {
+namespace {
+
+std::string FormatLocalTime(std::time_t time, const char* format) {
   std::tm local{};
   localtime_r(&time, &local);
-  char buffer[32];
-  std::strftime(buffer, sizeof buffer, "%Y%m%d %H%M%S", &local);
-  return buffer;
+  char buffer[256];
+  const size_t length = std::strftime(buffer, sizeof buffer, format, &local);
+  return std::string(buffer, length);
 }
+
+}  // namespace
+
+std::string FormatTimeStamp(std::time_t time) { return FormatLocalTime(time, "%Y%m%d %H%M%S"); }
+
+std::string FormatUserDateTime(std::time_t time) { return FormatLocalTime(time, "%c"); }
 
 std::optional<TimeStamp> ParseTimeStamp(std::string_view text) {
   if (text.size() != kTimeStampLength) return std::nullopt;

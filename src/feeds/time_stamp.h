@@ -25,6 +25,9 @@ struct TimeStamp {
 // The stamp of a moment in local time.
 std::string FormatTimeStamp(std::time_t time);
 
+// A moment as date and time in the user's own locale (strftime's "%c").
+std::string FormatUserDateTime(std::time_t time);
+
 // Reads a stamp; empty for any text that is not a valid local date and time.
 std::optional<TimeStamp> ParseTimeStamp(std::string_view text);
 

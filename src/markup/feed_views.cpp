@@ -11,62 +11,15 @@
 #include "markup/feed_list_view.h"
 #include "markup/requests.h"
 #include "markup/view_support.h"
+#include "xml/xml_encoding.h"
 
 namespace vrel {
-
-void ForEachFeed(XmlDoc& db, const std::function<void()>& visit) {
-  db.SetPositions(0, 0, 0);
-  if (!db.FindElement(nullptr)) return;
-  const int root = db.GetCurrentPosition();
-  std::vector<int> feeds;
-  db.SetPositions(0, root, 0);
-  while (db.FindChildElement("FEED")) feeds.push_back(db.GetChildPosition());
-  for (const int feed : feeds) {
-    db.SetPositions(root, feed, 0);
-    visit();
-  }
-}
-
-std::string LocalDateTime(const TimeStamp& stamp) {
-  const std::time_t time = ToTime(stamp);
-  std::tm local{};
-  localtime_r(&time, &local);
-  char buffer[128];
-  const size_t length = std::strftime(buffer, sizeof buffer, "%c", &local);
-  return std::string(buffer, length);
-}
 
 std::string AgePhrase(const TimeStamp& stamp, std::time_t now) {
   return FormatAge(DaysSince(stamp, now), AgeForm::Long);
 }
 
 namespace {
-
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// Byte offset after count code points from offset (or the end).
-size_t SkipChars(std::string_view text, size_t offset, size_t count) {
-  while (offset < text.size() && count > 0) {
-    ++offset;
-    while (offset < text.size() && IsContinuationByte(text[offset])) ++offset;
-    --count;
-  }
-  return offset;
-}
-
-// Byte offset count code points before offset (or the start).
-size_t BackChars(std::string_view text, size_t offset, size_t count) {
-  while (offset > 0 && count > 0) {
-    --offset;
-    while (offset > 0 && IsContinuationByte(text[offset])) --offset;
-    --count;
-  }
-  return offset;
-}
-
-size_t CountChars(std::string_view text) {
-  return size_t(std::count_if(text.begin(), text.end(), [](char c) { return !IsContinuationByte(c); }));
-}
 
 std::string Lower(std::string_view text) {
   std::string lower(text);
@@ -87,7 +40,7 @@ std::string Trim(std::string_view text) {
 
 std::string DateTimeOf(const std::string& text) {
   const std::optional<TimeStamp> stamp = ParseTimeStamp(text);
-  return stamp ? LocalDateTime(*stamp) : std::string();
+  return stamp ? FormatUserDateTime(ToTime(*stamp)) : std::string();
 }
 
 const char* const kNewMarker = " <B><FONT color=\"255,0,0\">New</FONT></B>";
@@ -108,7 +61,7 @@ std::string ChannelFacts(XmlDoc& db, int feed, const FeedReader& reader) {
       if (name == "image" && image == 0) image = child;
       if (name == "title" || name == "item" || name == "image") continue;
       const std::string value = TrimLeft(db.GetContent(child));
-      if (!value.empty()) text += " " + MarkupText(FirstChars(name, 30)) + ": " + MarkupText(value);
+      if (!value.empty()) text += " " + MarkupText(Utf8Prefix(name, 30)) + ": " + MarkupText(value);
     }
     if (image != 0) {
       std::string address;
@@ -189,9 +142,6 @@ std::string ItemLine(const FeedReader& reader, const std::string& feedId, bool i
 
 }  // namespace
 
-std::string_view FirstChars(std::string_view text, size_t count) {
-  return text.substr(0, SkipChars(text, 0, count));
-}
 
 std::string RenderFeedView(NewsEngine& engine, bool brief, bool newOnly) {
   XmlDoc& db = engine.Database().Document();
@@ -259,19 +209,19 @@ SearchHit FindSearchHit(std::string_view original, std::string_view search) {
   const std::string text = StripTags(original);
   const size_t position = Lower(text).find(Lower(search));
   if (search.empty() || position == std::string::npos) return {};
-  const size_t searchChars = CountChars(search);
+  const size_t searchChars = Utf8Length(search);
   size_t matchEnd = position + search.size();
   size_t trailing = 0;
   if (searchChars < 36) {
     trailing = 35 - searchChars;
   } else {
-    matchEnd = SkipChars(text, position, 35);
+    matchEnd = Utf8Forward(text, position, 35);
   }
-  const size_t contextEnd = SkipChars(text, position + search.size(), trailing);
-  const size_t before = CountChars(std::string_view(text).substr(0, position));
+  const size_t contextEnd = Utf8Forward(text, position + search.size(), trailing);
+  const size_t before = Utf8Length(std::string_view(text).substr(0, position));
 
   std::string snippet;
-  if (before > 20) snippet = "..." + MarkupText(text.substr(BackChars(text, position, 20), position - BackChars(text, position, 20)));
+  if (before > 20) snippet = "..." + MarkupText(text.substr(Utf8Back(text, position, 20), position - Utf8Back(text, position, 20)));
   else snippet = MarkupText(text.substr(0, position));
   snippet += "<B>" + MarkupText(text.substr(position, matchEnd - position)) + "</B>";
   if (contextEnd > position + search.size()) {
@@ -347,7 +297,7 @@ std::string RenderItemDetails(NewsEngine& engine, const XmlDoc& request) {
   else
     text += "\">" + MarkupText(href) + "</A></B>\r\n";
   if (const std::optional<TimeStamp> first = ParseTimeStamp(ref.firstTime)) {
-    text += "<B>Item Downloaded:</B> " + LocalDateTime(*first) + " (" + AgePhrase(*first, engine.CurrentTime()) +
+    text += "<B>Item Downloaded:</B> " + FormatUserDateTime(ToTime(*first)) + " (" + AgePhrase(*first, engine.CurrentTime()) +
             " ago)";
     if (ref.firstTime == db.GetAttribute(found.feed, "arrivetime")) text += kNewMarker;
     text += "\r\n";

@@ -11,14 +11,6 @@
 
 namespace vrel {
 
-XmlDoc MakeRequest(std::string_view feedId, std::string_view type) {
-  XmlDoc request;
-  request.AddElement("NURL");
-  if (!feedId.empty()) request.SetAttribute("feedid", feedId);
-  request.SetAttribute("type", type);
-  return request;
-}
-
 namespace {
 
 struct FeedViewType {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "feeds/view_request.h"
 #include "xml/xml_doc.h"
 
 namespace vrel {
@@ -14,9 +15,6 @@ namespace vrel {
 class BrowserLauncher;
 class FeedDatabase;
 class NewsEngine;
-
-// A request document: root "NURL" with "feedid" (when not empty) and "type".
-XmlDoc MakeRequest(std::string_view feedId, std::string_view type);
 
 // The mark-up for a request document's text; empty for an unknown type or
 // a feed that is not stored. Takes the database lock.

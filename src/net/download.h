@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "net/charset.h"
+#include "version.h"
 
 namespace vrel {
 
@@ -24,7 +25,7 @@ struct DownloadOptions {
   size_t maxBodyBytes = size_t{32} << 20;              // more is "response too large"
   long maxRedirects = 10;
   long maxConnectionsPerHost = 2;  // more transfers to one host wait their turn
-  std::string userAgent = "brackenfold News Reader/1.2.1";
+  std::string userAgent = std::string("brackenfold News Reader/") + kReleaseVersion;
 };
 
 // What is known of an earlier download of an address; sent as

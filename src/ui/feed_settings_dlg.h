@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "markup/feed_commands.h"
+#include "feeds/feed_commands.h"
 #include "xml/xml_doc.h"
 
 class QPushButton;

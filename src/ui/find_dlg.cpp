@@ -8,14 +8,6 @@
 
 namespace vrel::ui {
 
-XmlDoc SearchRequest(std::string_view text) {
-  XmlDoc request;
-  request.AddElement("NURL");
-  request.SetAttribute("type", "Search");
-  request.SetAttribute("search", text);
-  return request;
-}
-
 CFindDlg::CFindDlg(QWidget* parent)
     : QDialog(parent), m_edit(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)) {
   setWindowTitle(tr("Find"));

@@ -14,9 +14,6 @@ class TextEdit;
 
 namespace vrel::ui {
 
-// The viewer's request for the search results of text (sent as it is, even empty).
-XmlDoc SearchRequest(std::string_view text);
-
 class CFindDlg : public QDialog {
   Q_OBJECT
 

@@ -9,15 +9,6 @@
 
 namespace vrel::ui {
 
-XmlDoc ItemDetailsRequest(const XmlDoc& link) {
-  XmlDoc request;
-  request.AddElement("NURL");
-  request.SetAttribute("feedid", link.GetAttribute("feedid"));
-  request.SetAttribute("type", "ItemDetails");
-  for (const char* name : {"firsttime", "seq", "href"}) request.SetAttribute(name, link.GetAttribute(name));
-  return request;
-}
-
 CMarkupThreadDlg::CMarkupThreadDlg(CThreadDlgOwner& owner, LinkHandler& links, CThreadDlgOwner& detailsOwner,
                                    const QColor& background)
     : CThreadDlg(owner), m_links(links), m_detailsOwner(detailsOwner), m_display(new markup::MarkupView(this)) {

@@ -19,9 +19,6 @@ class LinkHandler;
 
 namespace vrel::ui {
 
-// The "ItemDetails" request for the item a link names.
-XmlDoc ItemDetailsRequest(const XmlDoc& link);
-
 class CMarkupThreadDlg : public CThreadDlg {
   Q_OBJECT
 

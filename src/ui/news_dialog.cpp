@@ -21,6 +21,7 @@
 #include "ui/thread_dlg.h"
 #include "ui/viewer_dlg.h"
 #include "ui/window_placement.h"
+#include "version.h"
 
 namespace vrel::ui {
 

@@ -75,7 +75,6 @@ enum NewsCommand : int {
 // "1.2.1 Beta", "1,2,0,5" gives "1.2".
 QString VersionShown(const QString& versionString);
 QString WindowTitle(const QString& versionString);
-inline constexpr const char* kVersionString = "1,2,1,7";
 
 // Where the controls go for a client area of the given size.
 struct MainLayout {

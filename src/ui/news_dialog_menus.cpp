@@ -13,7 +13,8 @@
 #include "edit/widget/text_edit.h"
 #include "feeds/opml.h"
 #include "feeds/time_stamp.h"
-#include "markup/feed_commands.h"
+#include "feeds/view_request.h"
+#include "feeds/feed_commands.h"
 #include "markup/requests.h"
 #include "markup/view_support.h"
 #include "ui/about_box.h"
@@ -22,6 +23,7 @@
 #include "ui/news_dialog.h"
 #include "ui/thread_dlg.h"
 #include "ui/window_placement.h"
+#include "version.h"
 
 namespace vrel::ui {
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -398,6 +399,35 @@ void EncodeUtf8Char(int codePoint, char* destination, size_t& position) {
     out[0] = char(kLeadBits[length] | codePoint);
   }
   position += length;
+}
+
+size_t Utf8Forward(std::string_view text, size_t offset, size_t count) {
+  offset = std::min(offset, text.size());
+  for (; offset < text.size() && count > 0; --count) {
+    ++offset;
+    while (offset < text.size() && IsUtf8Continuation(text[offset])) ++offset;
+  }
+  return offset;
+}
+
+size_t Utf8Back(std::string_view text, size_t offset, size_t count) {
+  offset = std::min(offset, text.size());
+  for (; offset > 0 && count > 0; --count) {
+    --offset;
+    while (offset > 0 && IsUtf8Continuation(text[offset])) --offset;
+  }
+  return offset;
+}
+
+size_t Utf8Length(std::string_view text) {
+  return size_t(std::count_if(text.begin(), text.end(), [](char c) { return !IsUtf8Continuation(c); }));
+}
+
+void AppendUtf8(std::string& out, int codePoint) {
+  char bytes[4];
+  size_t length = 0;
+  EncodeUtf8Char(codePoint, bytes, length);
+  out.append(bytes, length);
 }
 
 int DecodeUtf16Char(const char16_t*& cursor, const char16_t* end) {

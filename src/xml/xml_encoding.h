@@ -38,6 +38,21 @@ void EncodeUtf8Char(int codePoint, char* destination, size_t& position);  // nul
 int DecodeUtf16Char(const char16_t*& cursor, const char16_t* end);
 void EncodeUtf16Char(int codePoint, char16_t* destination, size_t& count);
 
+// Stepping through UTF-8 by characters; a byte that continues no character
+// counts as one.
+inline bool IsUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+// The offset count characters after offset (or the end).
+size_t Utf8Forward(std::string_view text, size_t offset, size_t count);
+// The offset count characters before offset (or the start).
+size_t Utf8Back(std::string_view text, size_t offset, size_t count);
+// The first count characters of text (all of it when shorter).
+inline std::string_view Utf8Prefix(std::string_view text, size_t count) {
+  return text.substr(0, Utf8Forward(text, 0, count));
+}
+size_t Utf8Length(std::string_view text);
+// Appends a code point as UTF-8; one that is no Unicode scalar value as "?".
+void AppendUtf8(std::string& out, int codePoint);
+
 // Whole-text conversions; unconvertible sequences become "?".
 std::string Utf16ToUtf8(std::u16string_view source);
 std::u16string Utf8ToUtf16(std::string_view source);

@@ -5,7 +5,7 @@
 
 #include "../feeds/feed_test_support.h"
 #include "markup/browser_launch.h"
-#include "markup/feed_commands.h"
+#include "feeds/feed_commands.h"
 #include "markup/feed_list_view.h"
 #include "markup/requests.h"
 

@@ -15,6 +15,7 @@
 #include "ui_test_support.h"
 
 using vrel::XmlDoc;
+using vrel::SearchRequest;
 using namespace vrel::ui;
 
 namespace {

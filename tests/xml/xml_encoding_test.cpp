@@ -295,5 +295,20 @@ TEST(Utf16Test, ConvertsBothWaysKeepingNulAndMarkingBadUnits) {
   EXPECT_EQ(counted, 1u);
 }
 
+TEST(Utf8StepTest, StepsByCharactersAndStopsAtTheEnds) {
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a é € 😀 z
+  EXPECT_EQ(Utf8Length(text), 5u);
+  EXPECT_EQ(Utf8Forward(text, 0, 2), 3u);
+  EXPECT_EQ(Utf8Forward(text, 1, 3), 10u);
+  EXPECT_EQ(Utf8Forward(text, 3, 99), text.size());
+  EXPECT_EQ(Utf8Back(text, text.size(), 2), 6u);
+  EXPECT_EQ(Utf8Back(text, 3, 99), 0u);
+  EXPECT_EQ(Utf8Prefix(text, 3), "a\xC3\xA9\xE2\x82\xAC");
+  EXPECT_EQ(Utf8Prefix("\x80\x80x", 1), "\x80\x80");  // stray continuation bytes go with what they follow
+  std::string out;
+  for (int codePoint : {0x41, 0xE9, 0x20AC, 0x1F600, 0xD800}) AppendUtf8(out, codePoint);
+  EXPECT_EQ(out, "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80?");
+}
+
 }  // namespace
 }  // namespace vrel

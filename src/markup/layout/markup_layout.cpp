@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "markup/layout/entity_table.h"
+#include "xml/xml_encoding.h"
 
 namespace vrel::markup {
 namespace {
@@ -56,19 +57,11 @@ struct DecodedChar {
 };
 
 DecodedChar DecodeUtf8At(std::string_view text, std::size_t offset) {
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[offset + i]); };
-  unsigned char lead = byte(0);
-  if (lead < 0x80) return {lead, 1};
-  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || offset + length > text.size()) return {kReplacementChar, 1};
-  char32_t code = lead & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return {kReplacementChar, 1};
-    code = (code << 6) | (byte(i) & 0x3F);
-  }
-  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kSmallest[length] || !IsValidCodePoint(code)) return {kReplacementChar, 1};
-  return {code, length};
+  const char* const start = text.data() + offset;
+  const char* cursor = start;
+  const int code = DecodeUtf8Char(cursor, text.data() + text.size());
+  if (code < 0) return {kReplacementChar, 1};
+  return {static_cast<char32_t>(code), static_cast<std::size_t>(cursor - start)};
 }
 
 // Decodes the character at offset, which is not the '<' of a tag.
@@ -417,21 +410,7 @@ std::string MarkupToPlainText(std::string_view markup) {
       DecodedChar decoded = DecodeCharAt(markup, pos);
       char32_t shown = decoded.code_point == '\t' ? U' ' : decoded.code_point;
       pos += decoded.length;
-      if (shown < 0x80) {
-        out += static_cast<char>(shown);
-      } else if (shown < 0x800) {
-        out += static_cast<char>(0xC0 | (shown >> 6));
-        out += static_cast<char>(0x80 | (shown & 0x3F));
-      } else if (shown < 0x10000) {
-        out += static_cast<char>(0xE0 | (shown >> 12));
-        out += static_cast<char>(0x80 | ((shown >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (shown & 0x3F));
-      } else {
-        out += static_cast<char>(0xF0 | (shown >> 18));
-        out += static_cast<char>(0x80 | ((shown >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((shown >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (shown & 0x3F));
-      }
+      AppendUtf8(out, static_cast<int>(shown));
     }
   }
   return out;

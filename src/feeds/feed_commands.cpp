@@ -1,12 +1,12 @@
-#include "markup/feed_commands.h"
+#include "feeds/feed_commands.h"
 
 #include <algorithm>
 #include <mutex>
 
+#include "feeds/feed_database.h"
 #include "feeds/news_engine.h"
 #include "feeds/scrape.h"
 #include "feeds/time_stamp.h"
-#include "markup/view_support.h"
 
 namespace vrel {
 namespace {
