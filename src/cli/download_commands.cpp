@@ -152,7 +152,7 @@ int RunAddCommand(const Arguments& args, const GlobalOptions& options) {
   engine.DownloadScheduler().Queue(std::move(input.request));
   Scheduler& scheduler = engine.DownloadScheduler();
   scheduler.Tick();
-  while (scheduler.DownloadState() != DownloadIdle) {
+  while (scheduler.DownloadState() != Scheduler::kIdle) {
     std::this_thread::sleep_for(kPollInterval);
     scheduler.Tick();
   }

@@ -131,7 +131,7 @@ void Scheduler::QueueAllFeeds() {
 }
 
 void Scheduler::Tick() {
-  if (state_ & DownloadBusy) {
+  if (state_ & kBusy) {
     PollDownload();
   } else {
     SaveIfDue();
@@ -144,7 +144,7 @@ void Scheduler::PollDownload() {
   const DownloadResult result = download_->Result();
   download_.reset();
   const DownloadRequest finished = std::exchange(current_, {});
-  state_ = DownloadIdle;
+  state_ = kIdle;
   if (std::optional<DownloadRequest> feed = DiscoveredFeed(finished, result)) {
     const std::string statusLine = FoundFeedLine(feed->address);
     Begin(std::move(*feed), statusLine);
@@ -172,7 +172,7 @@ void Scheduler::StartNext() {
 void Scheduler::Begin(DownloadRequest request, const std::string& statusLine) {
   current_ = std::move(request);
   download_ = StartDownload(current_);
-  state_ = DownloadBusy | (current_.webPage ? DownloadWebPage : DownloadXml);
+  state_ = kBusy | (current_.webPage ? kWebPage : kXml);
   engine_.SetStatusLine(statusLine);
 }
 
@@ -256,9 +256,9 @@ void Scheduler::SaveIfDue() {
 }
 
 void Scheduler::StopDownload() {
-  if (!(state_ & DownloadBusy)) return;
+  if (!(state_ & kBusy)) return;
   download_.reset();  // aborts the transfer
-  state_ = DownloadIdle;
+  state_ = kIdle;
   current_ = {};
   engine_.SetStatusLine("Ready");
 }

@@ -39,9 +39,6 @@ struct DownloadRequest {
   bool discoverFeed = false;
 };
 
-// DownloadState: idle, or busy with an XML document or a web page.
-enum DownloadStateFlag : int { DownloadIdle = 1, DownloadBusy = 2, DownloadXml = 4, DownloadWebPage = 8 };
-
 inline constexpr int kTickMilliseconds = 500;
 inline constexpr int kTicksPerMinute = 60000 / kTickMilliseconds;
 // A failing feed gets this many automatic attempts, then waits for an Update.
@@ -51,6 +48,9 @@ inline constexpr int kSuspectFailures = 3;
 
 class Scheduler {
  public:
+  // DownloadState: idle, or busy with an XML document or a web page.
+  enum StateFlag : int { kIdle = 1, kBusy = 2, kXml = 4, kWebPage = 8 };
+
   // downloads null: the scheduler makes a Downloader of its own when it
   // first needs one.
   Scheduler(NewsEngine& engine, DownloadSource* downloads);
@@ -106,7 +106,7 @@ class Scheduler {
   DownloadSource* downloads_;
   std::unique_ptr<DownloadSource> ownDownloads_;
   std::unique_ptr<Download> download_;
-  int state_ = DownloadIdle;
+  int state_ = kIdle;
   DownloadRequest current_;
   std::deque<DownloadRequest> queue_;
   int failures_ = 0;  // consecutive; 0 after any success

@@ -9,24 +9,24 @@ namespace vrel::saver {
 
 void AnimItem::Reset(AnimScene& scene, std::string text) {
   *this = AnimItem();
-  m_scene = &scene;
-  m_text = std::move(text);
+  scene_ = &scene;
+  text_ = std::move(text);
 }
 
 AnimItem& AnimItem::SetTextFont(std::string_view description) {
-  m_font = m_scene->Font(description);
+  font_ = scene_->Font(description);
   return *this;
 }
 
 AnimItem& AnimItem::SetPicture(int resource, int cell, int cellSize) {
-  m_picture = m_scene->Picture(resource, m_pictureWidth);
-  m_cell = cell;
-  m_cellSize = cellSize;
+  picture_ = scene_->Picture(resource, pictureWidth_);
+  cell_ = cell;
+  cellSize_ = cellSize;
   return *this;
 }
 
 AnimItem& AnimItem::SetColour(Colour colour) {
-  m_colour = m_targetColour = colour;
+  colour_ = targetColour_ = colour;
   return *this;
 }
 
@@ -36,219 +36,219 @@ AnimItem& AnimItem::PlaceAt(int x, int y) {
 }
 
 AnimItem& AnimItem::StartAt(int x, int y) {
-  m_start = m_drawnPos = {x, y};
-  m_posX = x;
-  m_posY = y;
+  start_ = drawnPos_ = {x, y};
+  posX_ = x;
+  posY_ = y;
   return *this;
 }
 
 AnimItem& AnimItem::Target(int x, int y) {
-  m_target = {x, y};
+  target_ = {x, y};
   return *this;
 }
 
-AnimItem& AnimItem::TargetRelative(int dx, int dy) { return Target(m_start.x + dx, m_start.y + dy); }
+AnimItem& AnimItem::TargetRelative(int dx, int dy) { return Target(start_.x + dx, start_.y + dy); }
 
 AnimItem& AnimItem::SetSteps(int steps) {
-  m_steps = steps;
+  steps_ = steps;
   return *this;
 }
 
 AnimItem& AnimItem::FadeIn() {
-  m_flags |= kFadeIn;
+  flags_ |= kFadeIn;
   return *this;
 }
 
 AnimItem& AnimItem::FadeOut() {
-  m_flags |= kFadeOut;
+  flags_ |= kFadeOut;
   return *this;
 }
 
 AnimItem& AnimItem::RightAlign() {
-  m_flags |= kRightAlign;
+  flags_ |= kRightAlign;
   return *this;
 }
 
 AnimItem& AnimItem::Centre() {
-  m_flags |= kCentre;
+  flags_ |= kCentre;
   return *this;
 }
 
 AnimItem& AnimItem::WaitFor(AnimItem& other) {
-  m_waiting = true;
-  other.m_followers.push_back(this);
+  waiting_ = true;
+  other.followers_.push_back(this);
   return *this;
 }
 
 AnimItem& AnimItem::StartWith(AnimItem& other) {
   // Only a waiting item is ever released; one already running takes this one
   // along at once.
-  m_waiting = other.m_waiting;
-  if (m_waiting) other.m_companions.push_back(this);
+  waiting_ = other.waiting_;
+  if (waiting_) other.companions_.push_back(this);
   return *this;
 }
 
 void AnimItem::Release() {
-  if (!m_waiting) return;
-  m_waiting = false;
-  for (AnimItem* companion : m_companions) companion->Release();
-  m_companions.clear();
+  if (!waiting_) return;
+  waiting_ = false;
+  for (AnimItem* companion : companions_) companion->Release();
+  companions_.clear();
 }
 
 Point AnimItem::AdvancePosition() {
-  if (!m_moved || m_target == m_start) return m_drawnPos;
-  if (m_steps == 0) {
-    m_posX = m_target.x;
-    m_posY = m_target.y;
+  if (!moved_ || target_ == start_) return drawnPos_;
+  if (steps_ == 0) {
+    posX_ = target_.x;
+    posY_ = target_.y;
   } else {
-    m_posX += (m_target.x - m_posX) / m_steps;
-    m_posY += (m_target.y - m_posY) / m_steps;
+    posX_ += (target_.x - posX_) / steps_;
+    posY_ += (target_.y - posY_) / steps_;
   }
-  return {static_cast<int>(m_posX), static_cast<int>(m_posY)};
+  return {static_cast<int>(posX_), static_cast<int>(posY_)};
 }
 
 void AnimItem::AdvanceColour() {
-  auto fadeIn = [this](int current, int target) { return m_steps == 0 ? target : current + (target - current) / m_steps; };
-  auto fadeOut = [this](int current) { return m_steps == 0 ? 0 : current - current / m_steps; };
-  if (m_flags & kFadeIn) {
-    m_colour = {fadeIn(m_colour.red, m_targetColour.red), fadeIn(m_colour.green, m_targetColour.green),
-                fadeIn(m_colour.blue, m_targetColour.blue)};
-  } else if (m_flags & kFadeOut) {
-    m_colour = {fadeOut(m_colour.red), fadeOut(m_colour.green), fadeOut(m_colour.blue)};
+  auto fadeIn = [this](int current, int target) { return steps_ == 0 ? target : current + (target - current) / steps_; };
+  auto fadeOut = [this](int current) { return steps_ == 0 ? 0 : current - current / steps_; };
+  if (flags_ & kFadeIn) {
+    colour_ = {fadeIn(colour_.red, targetColour_.red), fadeIn(colour_.green, targetColour_.green),
+                fadeIn(colour_.blue, targetColour_.blue)};
+  } else if (flags_ & kFadeOut) {
+    colour_ = {fadeOut(colour_.red), fadeOut(colour_.green), fadeOut(colour_.blue)};
   }
 }
 
 void AnimItem::Cover(const Rect& rect) {
-  m_oldRect = rect == m_rect ? Rect{} : m_rect;
-  m_rect = rect;
+  oldRect_ = rect == rect_ ? Rect{} : rect_;
+  rect_ = rect;
 }
 
 void AnimItem::Draw(AnimCanvas& canvas, int defaultFont) {
-  const int x = m_drawnPos.x;
-  const int y = m_drawnPos.y;
+  const int x = drawnPos_.x;
+  const int y = drawnPos_.y;
   if (IsPicture()) {
-    const int s = m_cellSize;
-    const int columns = s > 0 ? m_pictureWidth / s : 0;
-    if (m_picture < 0 || columns <= 0) return;
-    const int left = (m_flags & kCentre) ? x - s / 2 : x;
-    const int sourceLeft = (m_cell % columns) * s;
-    const int sourceTop = (m_cell / columns) * s;
-    canvas.DrawCell(m_picture, {sourceLeft, sourceTop, sourceLeft + s, sourceTop + s}, {left, y});
+    const int s = cellSize_;
+    const int columns = s > 0 ? pictureWidth_ / s : 0;
+    if (picture_ < 0 || columns <= 0) return;
+    const int left = (flags_ & kCentre) ? x - s / 2 : x;
+    const int sourceLeft = (cell_ % columns) * s;
+    const int sourceTop = (cell_ / columns) * s;
+    canvas.DrawCell(picture_, {sourceLeft, sourceTop, sourceLeft + s, sourceTop + s}, {left, y});
     Cover({left, y, left + s, y + s});
     return;
   }
-  const int font = m_font >= 0 ? m_font : defaultFont;
-  const TextSize size = canvas.MeasureText(font, m_text);
+  const int font = font_ >= 0 ? font_ : defaultFont;
+  const TextSize size = canvas.MeasureText(font, text_);
   Rect rect{x, y, x + size.width + 1, y + 2 * size.height + 1};
-  if (m_flags & kCentre) {
+  if (flags_ & kCentre) {
     rect.left = x - size.width / 2;
     rect.right = x + size.width / 2 + 2;
-  } else if (m_flags & kRightAlign) {
+  } else if (flags_ & kRightAlign) {
     rect.left = x - size.width - 1;
     rect.right = x;
   }
-  canvas.DrawText(font, m_text, {rect.left, y}, m_colour);
+  canvas.DrawText(font, text_, {rect.left, y}, colour_);
   Cover(rect);
 }
 
 // ---- AnimScene
 
-AnimScene::AnimScene(AnimCanvas& canvas, uint32_t seed) : m_canvas(canvas), m_random(seed) {}
+AnimScene::AnimScene(AnimCanvas& canvas, uint32_t seed) : canvas_(canvas), random_(seed) {}
 
 void AnimScene::SetUp(const Rect& rect) {
-  m_rect = rect;
-  m_canvas.SetUp(rect);
-  m_defaultFont = Font(kDefaultFontDescription);
+  rect_ = rect;
+  canvas_.SetUp(rect);
+  defaultFont_ = Font(kDefaultFontDescription);
 }
 
 AnimItem* AnimScene::TakeFromPool() {
-  if (m_freeItems.empty()) {
-    m_poolBlocks.push_back(std::make_unique<AnimItem[]>(kPoolBlock));
-    AnimItem* block = m_poolBlocks.back().get();
-    for (int i = kPoolBlock - 1; i >= 0; --i) m_freeItems.push_back(block + i);
+  if (freeItems_.empty()) {
+    poolBlocks_.push_back(std::make_unique<AnimItem[]>(kPoolBlock));
+    AnimItem* block = poolBlocks_.back().get();
+    for (int i = kPoolBlock - 1; i >= 0; --i) freeItems_.push_back(block + i);
   }
-  AnimItem* item = m_freeItems.back();
-  m_freeItems.pop_back();
+  AnimItem* item = freeItems_.back();
+  freeItems_.pop_back();
   return item;
 }
 
 AnimItem& AnimScene::AddItem(std::string text) {
   AnimItem* item = TakeFromPool();
   item->Reset(*this, std::move(text));
-  m_items.push_back(item);
+  items_.push_back(item);
   return *item;
 }
 
 AnimItem& AnimScene::CloneItem(AnimItem& item) {
-  AnimItem& clone = AddItem(item.m_text);
-  clone.m_font = item.m_font;
-  clone.m_flags = item.m_flags & (AnimItem::kRightAlign | AnimItem::kCentre);
-  clone.m_picture = item.m_picture;
-  clone.m_pictureWidth = item.m_pictureWidth;
-  clone.m_cell = item.m_cell;
-  clone.m_cellSize = item.m_cellSize;
-  clone.PlaceAt(item.m_target.x, item.m_target.y);
-  clone.SetColour(item.m_targetColour);
+  AnimItem& clone = AddItem(item.text_);
+  clone.font_ = item.font_;
+  clone.flags_ = item.flags_ & (AnimItem::kRightAlign | AnimItem::kCentre);
+  clone.picture_ = item.picture_;
+  clone.pictureWidth_ = item.pictureWidth_;
+  clone.cell_ = item.cell_;
+  clone.cellSize_ = item.cellSize_;
+  clone.PlaceAt(item.target_.x, item.target_.y);
+  clone.SetColour(item.targetColour_);
   return clone.WaitFor(item);
 }
 
 void AnimScene::ShowRects(const AnimItem& item) {
-  m_canvas.Show(item.m_rect);
-  if (!item.m_oldRect.IsEmpty()) m_canvas.Show(item.m_oldRect);
+  canvas_.Show(item.rect_);
+  if (!item.oldRect_.IsEmpty()) canvas_.Show(item.oldRect_);
 }
 
 int AnimScene::Step() {
-  for (const AnimItem* item : m_items) m_canvas.Erase(item->m_rect);
+  for (const AnimItem* item : items_) canvas_.Erase(item->rect_);
 
   // Followers start with the next step, not later in this one.
   std::vector<AnimItem*> released;
-  for (AnimItem* item : m_items) {
-    if (item->m_waiting) continue;
+  for (AnimItem* item : items_) {
+    if (item->waiting_) continue;
     const Point position = item->AdvancePosition();
     item->AdvanceColour();
-    const bool lastStep = item->m_steps == 0;
-    --item->m_steps;
+    const bool lastStep = item->steps_ == 0;
+    --item->steps_;
     if (lastStep) {
-      released.insert(released.end(), item->m_followers.begin(), item->m_followers.end());
-      item->m_followers.clear();
+      released.insert(released.end(), item->followers_.begin(), item->followers_.end());
+      item->followers_.clear();
       continue;
     }
-    item->m_drawnPos = position;
-    item->Draw(m_canvas, m_defaultFont);
-    item->m_moved = true;
+    item->drawnPos_ = position;
+    item->Draw(canvas_, defaultFont_);
+    item->moved_ = true;
   }
   for (AnimItem* follower : released) follower->Release();
 
-  for (const AnimItem* item : m_items) ShowRects(*item);
+  for (const AnimItem* item : items_) ShowRects(*item);
 
   const int count = ItemCount();
-  auto finished = std::stable_partition(m_items.begin(), m_items.end(), [](const AnimItem* item) { return item->m_steps >= 0; });
-  m_freeItems.insert(m_freeItems.end(), finished, m_items.end());
-  m_items.erase(finished, m_items.end());
+  auto finished = std::stable_partition(items_.begin(), items_.end(), [](const AnimItem* item) { return item->steps_ >= 0; });
+  freeItems_.insert(freeItems_.end(), finished, items_.end());
+  items_.erase(finished, items_.end());
   return count;
 }
 
 void AnimScene::Clear() {
-  for (const AnimItem* item : m_items) m_canvas.Erase(item->m_rect);
-  for (const AnimItem* item : m_items) ShowRects(*item);
-  m_freeItems.insert(m_freeItems.end(), m_items.begin(), m_items.end());
-  m_items.clear();
+  for (const AnimItem* item : items_) canvas_.Erase(item->rect_);
+  for (const AnimItem* item : items_) ShowRects(*item);
+  freeItems_.insert(freeItems_.end(), items_.begin(), items_.end());
+  items_.clear();
 }
 
 int AnimScene::Font(std::string_view description) {
-  auto found = m_fonts.find(description);
-  if (found != m_fonts.end()) return found->second;
-  const int id = m_canvas.CreateFont(ParseFontDescription(description));
-  m_fonts.emplace(std::string(description), id);
+  auto found = fonts_.find(description);
+  if (found != fonts_.end()) return found->second;
+  const int id = canvas_.CreateFont(ParseFontDescription(description));
+  fonts_.emplace(std::string(description), id);
   return id;
 }
 
 int AnimScene::Picture(int resource, int& width) {
-  auto found = m_pictures.find(resource);
-  if (found == m_pictures.end()) {
+  auto found = pictures_.find(resource);
+  if (found == pictures_.end()) {
     Sheet sheet;
-    sheet.id = m_canvas.LoadPicture(resource, sheet.width);
-    found = m_pictures.emplace(resource, sheet).first;
+    sheet.id = canvas_.LoadPicture(resource, sheet.width);
+    found = pictures_.emplace(resource, sheet).first;
   }
   width = found->second.width;
   return found->second.id;
@@ -256,12 +256,12 @@ int AnimScene::Picture(int resource, int& width) {
 
 int AnimScene::RandomCoordinate(int low, int extent, int margin, int halfSize) {
   const int edge = std::clamp(extent / 2 - halfSize, 0, std::max(margin, 0));
-  return low + edge + m_random.Below(extent - 2 * edge);
+  return low + edge + random_.Below(extent - 2 * edge);
 }
 
 Point AnimScene::RandomPoint(int margin, int halfSize) {
-  const int x = RandomCoordinate(m_rect.left, m_rect.Width(), margin, halfSize);
-  const int y = RandomCoordinate(m_rect.top, m_rect.Height(), margin, halfSize);
+  const int x = RandomCoordinate(rect_.left, rect_.Width(), margin, halfSize);
+  const int y = RandomCoordinate(rect_.top, rect_.Height(), margin, halfSize);
   return {x, y};
 }
 

@@ -41,38 +41,38 @@ class AnimItem {
   // it after other's own WaitFor.
   AnimItem& StartWith(AnimItem& other);
 
-  Colour CurrentColour() const { return m_colour; }
-  Point StartPoint() const { return m_start; }
-  Point TargetPoint() const { return m_target; }
-  int Steps() const { return m_steps; }
-  bool Waiting() const { return m_waiting; }
-  const Rect& CoveredRect() const { return m_rect; }
+  Colour CurrentColour() const { return colour_; }
+  Point StartPoint() const { return start_; }
+  Point TargetPoint() const { return target_; }
+  int Steps() const { return steps_; }
+  bool Waiting() const { return waiting_; }
+  const Rect& CoveredRect() const { return rect_; }
 
  private:
   friend class AnimScene;
 
   void Reset(AnimScene& scene, std::string text);
   void Release();
-  bool IsPicture() const { return m_cellSize >= 0; }
+  bool IsPicture() const { return cellSize_ >= 0; }
   Point AdvancePosition();
   void AdvanceColour();
   void Draw(AnimCanvas& canvas, int defaultFont);
   void Cover(const Rect& rect);
 
-  AnimScene* m_scene = nullptr;
-  std::string m_text;
-  Colour m_colour = kDefaultColour;
-  Colour m_targetColour = kDefaultColour;
-  Point m_start, m_target, m_drawnPos;
-  double m_posX = 0, m_posY = 0;
-  bool m_moved = false;  // drawn at the previous step
-  int m_steps = kDefaultSteps;
-  int m_flags = 0;
-  int m_font = -1;
-  int m_picture = -1, m_pictureWidth = 0, m_cell = 0, m_cellSize = -1;
-  bool m_waiting = false;
-  std::vector<AnimItem*> m_followers, m_companions;
-  Rect m_rect, m_oldRect;
+  AnimScene* scene_ = nullptr;
+  std::string text_;
+  Colour colour_ = kDefaultColour;
+  Colour targetColour_ = kDefaultColour;
+  Point start_, target_, drawnPos_;
+  double posX_ = 0, posY_ = 0;
+  bool moved_ = false;  // drawn at the previous step
+  int steps_ = kDefaultSteps;
+  int flags_ = 0;
+  int font_ = -1;
+  int picture_ = -1, pictureWidth_ = 0, cell_ = 0, cellSize_ = -1;
+  bool waiting_ = false;
+  std::vector<AnimItem*> followers_, companions_;
+  Rect rect_, oldRect_;
 };
 
 class AnimScene {
@@ -84,7 +84,7 @@ class AnimScene {
   AnimScene& operator=(const AnimScene&) = delete;
 
   void SetUp(const Rect& rect);
-  const Rect& SceneRect() const { return m_rect; }
+  const Rect& SceneRect() const { return rect_; }
 
   AnimItem& AddItem(std::string text);
   // Same text, font, alignment and picture, placed at item's target in its
@@ -101,13 +101,13 @@ class AnimScene {
   // Sets width to the sheet's width; -1 when there is no such sheet.
   int Picture(int resource, int& width);
 
-  AnimRandom& Random() { return m_random; }
+  AnimRandom& Random() { return random_; }
   // A point keeping margin pixels from the edges while the scene is larger
   // than halfSize on each side of its centre, fewer when it is not.
   Point RandomPoint(int margin, int halfSize);
-  int CentreX() const { return m_rect.left + m_rect.Width() / 2; }
-  int CentreY() const { return m_rect.top + m_rect.Height() / 2; }
-  int ItemCount() const { return static_cast<int>(m_items.size()); }
+  int CentreX() const { return rect_.left + rect_.Width() / 2; }
+  int CentreY() const { return rect_.top + rect_.Height() / 2; }
+  int ItemCount() const { return static_cast<int>(items_.size()); }
 
  private:
   static constexpr int kPoolBlock = 10;
@@ -116,18 +116,18 @@ class AnimScene {
   void ShowRects(const AnimItem& item);
   int RandomCoordinate(int low, int extent, int margin, int halfSize);
 
-  AnimCanvas& m_canvas;
-  AnimRandom m_random;
-  Rect m_rect;
-  int m_defaultFont = -1;
-  std::map<std::string, int, std::less<>> m_fonts;
+  AnimCanvas& canvas_;
+  AnimRandom random_;
+  Rect rect_;
+  int defaultFont_ = -1;
+  std::map<std::string, int, std::less<>> fonts_;
   struct Sheet {
     int id = -1, width = 0;
   };
-  std::map<int, Sheet> m_pictures;
-  std::vector<AnimItem*> m_items;
-  std::vector<std::unique_ptr<AnimItem[]>> m_poolBlocks;
-  std::vector<AnimItem*> m_freeItems;
+  std::map<int, Sheet> pictures_;
+  std::vector<AnimItem*> items_;
+  std::vector<std::unique_ptr<AnimItem[]>> poolBlocks_;
+  std::vector<AnimItem*> freeItems_;
 };
 
 }  // namespace vrel::saver

@@ -8,15 +8,15 @@ SaverInput::Verdict SaverInput::OnKey(char32_t key) {
   switch (key) {
     case 'g':
     case 'G':
-      m_get = true;
+      get_ = true;
       return Verdict::kClose;
     case 'p':
     case 'P':
-      m_screens.TogglePause();
+      screens_.TogglePause();
       return Verdict::kStay;
     case 's':
     case 'S':
-      m_screens.Skip();
+      screens_.Skip();
       return Verdict::kStay;
     default:
       return Verdict::kClose;
@@ -24,12 +24,12 @@ SaverInput::Verdict SaverInput::OnKey(char32_t key) {
 }
 
 SaverInput::Verdict SaverInput::OnMouseMove(Point position) {
-  if (!m_haveFirstMousePos) {
-    m_firstMousePos = position;
-    m_haveFirstMousePos = true;
+  if (!haveFirstMousePos_) {
+    firstMousePos_ = position;
+    haveFirstMousePos_ = true;
     return Verdict::kStay;
   }
-  const int distance = std::abs(position.x - m_firstMousePos.x) + std::abs(position.y - m_firstMousePos.y);
+  const int distance = std::abs(position.x - firstMousePos_.x) + std::abs(position.y - firstMousePos_.y);
   return distance >= kMouseSlack ? Verdict::kClose : Verdict::kStay;
 }
 

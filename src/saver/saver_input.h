@@ -13,20 +13,20 @@ class SaverInput {
   enum class Verdict { kStay, kClose };
   static constexpr int kMouseSlack = 6;  // pixels, horizontal plus vertical
 
-  explicit SaverInput(SaverScreens& screens) : m_screens(screens) {}
+  explicit SaverInput(SaverScreens& screens) : screens_(screens) {}
 
   // key: the typed character, 0 for a key that types none.
   Verdict OnKey(char32_t key);
   Verdict OnMouseMove(Point position);
 
   // Whether the user asked for the feed on screen (key G).
-  bool Get() const { return m_get; }
+  bool Get() const { return get_; }
 
  private:
-  SaverScreens& m_screens;
-  bool m_get = false;
-  bool m_haveFirstMousePos = false;
-  Point m_firstMousePos;
+  SaverScreens& screens_;
+  bool get_ = false;
+  bool haveFirstMousePos_ = false;
+  Point firstMousePos_;
 };
 
 }  // namespace vrel::saver

@@ -35,48 +35,48 @@ struct PathParameters {
 };
 
 SaverScreens::SaverScreens(AnimScene& scene, DigestSource digests)
-    : m_scene(scene), m_digests(std::move(digests)), m_step(scene.Random().Below(5)) {}
+    : scene_(scene), digests_(std::move(digests)), step_(scene.Random().Below(5)) {}
 
 void SaverScreens::Tick() {
-  if (m_paused) return;
-  if (m_skip) {
-    m_scene.Clear();
-    m_skip = false;
+  if (paused_) return;
+  if (skip_) {
+    scene_.Clear();
+    skip_ = false;
   }
-  if (m_scene.Step() > 2) return;
+  if (scene_.Step() > 2) return;
   StartNextScreen();
 }
 
 void SaverScreens::StartNextScreen() {
   AnimItem& decoration = AddPictureDecoration();
   AddDigitShower(decoration);
-  if (m_step != kClosingStep) {
+  if (step_ != kClosingStep) {
     // A source that finds nothing may leave the document alone: the last
     // screen's feed must not come back then.
-    m_feeds.SetDocumentText("<DIGEST/>");
-    m_digests(m_feeds, m_feedId);
-    if (ReadDigest(m_feeds, m_feed)) {
-      m_title = m_feed.title;
-      m_feedId = m_feed.feedId;
+    feeds_.SetDocumentText("<DIGEST/>");
+    digests_(feeds_, feedId_);
+    if (ReadDigest(feeds_, feed_)) {
+      title_ = feed_.title;
+      feedId_ = feed_.feedId;
     } else {
-      m_step = kClosingStep;
+      step_ = kClosingStep;
     }
   }
-  if (m_step == kClosingStep) {
+  if (step_ == kClosingStep) {
     AddClosingScreen(decoration);
   } else {
-    switch (m_step % 4) {
-      case 0: AddStyle0(false); break;
-      case 1: AddStyle0(true); break;
-      case 2: AddStyle2(); break;
-      default: AddStyle3(); break;
+    switch (step_ % 4) {
+      case 0: AddFallingTitles(); break;
+      case 1: AddFallingTitlesWithFaces(); break;
+      case 2: AddBracketedTitles(); break;
+      default: AddGatheringLines(); break;
     }
   }
-  m_step = m_step == kClosingStep ? 0 : m_step + 1;
+  step_ = step_ == kClosingStep ? 0 : step_ + 1;
 }
 
 Point SaverScreens::PathPoint(int kind, Point place, Point corner, const PathParameters& path) {
-  AnimRandom& random = m_scene.Random();
+  AnimRandom& random = scene_.Random();
   switch (kind) {
     case 0: {
       const int direction = random.Below(4);
@@ -89,7 +89,7 @@ Point SaverScreens::PathPoint(int kind, Point place, Point corner, const PathPar
 }
 
 AnimItem& SaverScreens::AddPictureDecoration() {
-  AnimRandom& random = m_scene.Random();
+  AnimRandom& random = scene_.Random();
   const int picture = random.Below(kPictureCount);
   const int flyIn = random.Below(4);
   const int flyOut = random.Below(4);
@@ -101,7 +101,7 @@ AnimItem& SaverScreens::AddPictureDecoration() {
   const int tilesPerSide = kPictureSize / tile;
   const int sheetColumns = kPictureCount * tilesPerSide;
 
-  const Point centre = m_scene.RandomPoint(100, 40);
+  const Point centre = scene_.RandomPoint(100, 40);
   const Point corner{centre.x - 50, centre.y - 50};
   AnimItem* last = nullptr;
   for (int row = 0; row < tilesPerSide; ++row) {
@@ -109,29 +109,29 @@ AnimItem& SaverScreens::AddPictureDecoration() {
       const Point place{corner.x + column * tile, corner.y + row * tile};
       const Point start = PathPoint(flyIn, place, corner, path);
       const int cell = row * sheetColumns + picture * tilesPerSide + column;
-      AnimItem& tileItem = m_scene.AddItem("").SetPicture(kPictureSheet, cell, tile).StartAt(start.x, start.y).Target(place.x, place.y);
-      AnimItem& hold = m_scene.CloneItem(tileItem).SetSteps(120);
+      AnimItem& tileItem = scene_.AddItem("").SetPicture(kPictureSheet, cell, tile).StartAt(start.x, start.y).Target(place.x, place.y);
+      AnimItem& hold = scene_.CloneItem(tileItem).SetSteps(120);
       const Point away = PathPoint(flyOut, place, corner, path);
-      last = &m_scene.CloneItem(hold).Target(away.x, away.y).SetSteps(50);
+      last = &scene_.CloneItem(hold).Target(away.x, away.y).SetSteps(50);
     }
   }
   return *last;
 }
 
 void SaverScreens::AddDigitShower(AnimItem& after) {
-  AnimRandom& random = m_scene.Random();
-  const Rect& scene = m_scene.SceneRect();
+  AnimRandom& random = scene_.Random();
+  const Rect& scene = scene_.SceneRect();
   const int count = 6 + random.Below(scene.Height() / 50);
   const int motion = random.Below(20);
   for (int i = 0; i < count; ++i) {
-    const Point start = m_scene.RandomPoint(0, 40);
-    AnimItem& digit = m_scene.AddItem(random.Below(2) ? "1" : "0").SetTextFont(kDigitFont).FadeOut().SetSteps(300);
+    const Point start = scene_.RandomPoint(0, 40);
+    AnimItem& digit = scene_.AddItem(random.Below(2) ? "1" : "0").SetTextFont(kDigitFont).FadeOut().SetSteps(300);
     digit.PlaceAt(start.x, start.y).WaitFor(after);
     // 15 to 19: each digit takes one of the two long kinds.
     const int kind = motion < 15 ? motion : (random.Below(2) ? 7 : 12);
     const bool firstWay = random.Below(2) == 0;
     if (kind <= 2) {
-      const Point end = m_scene.RandomPoint(0, 40);
+      const Point end = scene_.RandomPoint(0, 40);
       digit.Target(end.x, end.y);
     } else if (kind <= 4) {
       digit.Target(start.x, firstWay ? scene.top - 40 : scene.bottom);
@@ -145,49 +145,61 @@ void SaverScreens::AddDigitShower(AnimItem& after) {
   }
 }
 
-// Style 0, and style 1 with its emoticons and drifting feed title.
-void SaverScreens::AddStyle0(bool styleOne) {
-  AnimRandom& random = m_scene.Random();
-  const int cx = m_scene.CentreX();
-  const int cy = m_scene.CentreY();
-  Point reference;
-  if (styleOne) reference = {random.Below(cx / 2), random.Below(m_scene.SceneRect().Height() - 40)};
+// The feed title flashes red at a random place while each item title falls
+// from the centre with its other lines.
+void SaverScreens::AddFallingTitles() {
   AnimItem* previousTitle = nullptr;
-  for (const DigestItem& entry : m_feed.items) {
-    AnimItem& feedTitle = m_scene.AddItem(m_feed.title).SetTextFont("18,B").FadeOut();
-    if (styleOne) {
-      const Point at = m_scene.RandomPoint(50, 40);
-      feedTitle.SetColour({190, 190, 255}).RightAlign().PlaceAt(at.x, at.y).TargetRelative(0, 50).SetSteps(300);
-    } else {
-      const Point at = m_scene.RandomPoint(90, 40);
-      feedTitle.SetColour({190, 0, 0}).Centre().PlaceAt(at.x, at.y).SetSteps(80);
-    }
-    AnimItem& title = m_scene.AddItem(entry.Line(0)).SetTextFont("24,Courier New,B").Centre();
-    title.StartAt(cx, cy - 70).TargetRelative(100, 100).SetSteps(100);
-    if (previousTitle) {
-      feedTitle.WaitFor(*previousTitle);
-      title.WaitFor(*previousTitle);
-    }
-    m_scene.CloneItem(title).TargetRelative(-20, 60).FadeOut().SetSteps(60);
-    // The time and the other line move with the title, then drift apart.
-    auto addLine = [&](const std::string& text, Colour colour, int aboveCentre, Point drift) {
-      if (text.empty()) return;
-      AnimItem& line = m_scene.AddItem(text).SetTextFont(kLineFont).SetColour(colour).Centre();
-      line.StartAt(cx, cy - aboveCentre).TargetRelative(100, 100).SetSteps(100).StartWith(title);
-      m_scene.CloneItem(line).TargetRelative(drift.x, drift.y).FadeOut().SetSteps(60);
-    };
-    addLine(entry.Line(1), {100, 255, 100}, 40, {20, 60});
-    addLine(entry.Line(2), AnimItem::kDefaultColour, 20, {0, 130});
-    if (styleOne) {
-      const Emoticons& emoticons = EmoticonTable();
-      AnimItem& face = m_scene.AddItem(std::string(emoticons[size_t(random.Below(int(emoticons.size())))]));
-      face.SetTextFont("14,B,Courier New").PlaceAt(reference.x + 80, reference.y + 35).SetSteps(100).StartWith(title);
-      const int awayX = reference.x + 30 + random.Below(100);
-      const int awayY = reference.y - 15 + random.Below(100);
-      m_scene.CloneItem(face).Target(awayX, awayY).FadeOut().SetSteps(30);
-    }
+  for (const DigestItem& entry : feed_.items) {
+    const Point at = scene_.RandomPoint(90, 40);
+    AnimItem& feedTitle = scene_.AddItem(feed_.title).SetTextFont("18,B").FadeOut();
+    feedTitle.SetColour({190, 0, 0}).Centre().PlaceAt(at.x, at.y).SetSteps(80);
+    previousTitle = &AddFallingTitle(entry, feedTitle, previousTitle);
+  }
+}
+
+// The same fall with the feed title drifting down in pale blue, and an
+// emoticon beside each item that flies off.
+void SaverScreens::AddFallingTitlesWithFaces() {
+  AnimRandom& random = scene_.Random();
+  const Point reference{random.Below(scene_.CentreX() / 2), random.Below(scene_.SceneRect().Height() - 40)};
+  AnimItem* previousTitle = nullptr;
+  for (const DigestItem& entry : feed_.items) {
+    const Point at = scene_.RandomPoint(50, 40);
+    AnimItem& feedTitle = scene_.AddItem(feed_.title).SetTextFont("18,B").FadeOut();
+    feedTitle.SetColour({190, 190, 255}).RightAlign().PlaceAt(at.x, at.y).TargetRelative(0, 50).SetSteps(300);
+    AnimItem& title = AddFallingTitle(entry, feedTitle, previousTitle);
+    const Emoticons& emoticons = EmoticonTable();
+    AnimItem& face = scene_.AddItem(std::string(emoticons[size_t(random.Below(int(emoticons.size())))]));
+    face.SetTextFont("14,B,Courier New").PlaceAt(reference.x + 80, reference.y + 35).SetSteps(100).StartWith(title);
+    const int awayX = reference.x + 30 + random.Below(100);
+    const int awayY = reference.y - 15 + random.Below(100);
+    scene_.CloneItem(face).Target(awayX, awayY).FadeOut().SetSteps(30);
     previousTitle = &title;
   }
+}
+
+// An item title falling from the centre, its time and other line with it;
+// it and the feed title wait for the previous item's title.
+AnimItem& SaverScreens::AddFallingTitle(const DigestItem& entry, AnimItem& feedTitle, AnimItem* previousTitle) {
+  const int cx = scene_.CentreX();
+  const int cy = scene_.CentreY();
+  AnimItem& title = scene_.AddItem(entry.Line(0)).SetTextFont("24,Courier New,B").Centre();
+  title.StartAt(cx, cy - 70).TargetRelative(100, 100).SetSteps(100);
+  if (previousTitle) {
+    feedTitle.WaitFor(*previousTitle);
+    title.WaitFor(*previousTitle);
+  }
+  scene_.CloneItem(title).TargetRelative(-20, 60).FadeOut().SetSteps(60);
+  // The time and the other line move with the title, then drift apart.
+  auto addLine = [&](const std::string& text, Colour colour, int aboveCentre, Point drift) {
+    if (text.empty()) return;
+    AnimItem& line = scene_.AddItem(text).SetTextFont(kLineFont).SetColour(colour).Centre();
+    line.StartAt(cx, cy - aboveCentre).TargetRelative(100, 100).SetSteps(100).StartWith(title);
+    scene_.CloneItem(line).TargetRelative(drift.x, drift.y).FadeOut().SetSteps(60);
+  };
+  addLine(entry.Line(1), {100, 255, 100}, 40, {20, 60});
+  addLine(entry.Line(2), AnimItem::kDefaultColour, 20, {0, 130});
+  return title;
 }
 
 namespace {
@@ -202,38 +214,42 @@ void AddStages(AnimScene& scene, AnimItem& first) {
 
 }  // namespace
 
-void SaverScreens::AddStyle2() {
-  AnimRandom& random = m_scene.Random();
+// Each item title flies to a random place beside a red bracket and under the
+// feed title, its lines flying in below it; then they step off to the right.
+void SaverScreens::AddBracketedTitles() {
+  AnimRandom& random = scene_.Random();
   AnimItem* previousTitle = nullptr;
-  for (const DigestItem& entry : m_feed.items) {
-    const Point reference = m_scene.RandomPoint(150, 40);
-    const Point from = m_scene.RandomPoint(0, 40);
-    AnimItem& title = m_scene.AddItem(entry.Line(0)).SetTextFont("24,Courier New,B");
+  for (const DigestItem& entry : feed_.items) {
+    const Point reference = scene_.RandomPoint(150, 40);
+    const Point from = scene_.RandomPoint(0, 40);
+    AnimItem& title = scene_.AddItem(entry.Line(0)).SetTextFont("24,Courier New,B");
     title.StartAt(from.x, from.y).Target(reference.x, reference.y).SetSteps(40);
     if (previousTitle) title.WaitFor(*previousTitle);
-    AddStages(m_scene, title);
+    AddStages(scene_, title);
 
-    AnimItem& feedTitle = m_scene.AddItem(m_feed.title).SetTextFont("16,B").SetColour({255, 0, 0});
+    AnimItem& feedTitle = scene_.AddItem(feed_.title).SetTextFont("16,B").SetColour({255, 0, 0});
     feedTitle.PlaceAt(reference.x, reference.y - 24).SetSteps(160).FadeOut().StartWith(title);
     const bool far = random.Below(2) == 0;
-    AnimItem& bracket = m_scene.AddItem("]").SetTextFont("16,B").SetColour({255, 0, 0}).RightAlign();
+    AnimItem& bracket = scene_.AddItem("]").SetTextFont("16,B").SetColour({255, 0, 0}).RightAlign();
     bracket.StartAt(reference.x - 4, reference.y).TargetRelative(far ? -50 : -25, 0).SetSteps(far ? 30 : 15).StartWith(title);
-    m_scene.CloneItem(bracket).SetSteps(100).FadeOut();
+    scene_.CloneItem(bracket).SetSteps(100).FadeOut();
 
     int lineY = reference.y + 28;
     for (size_t i = 1; i < entry.lines.size(); ++i) {
       if (entry.lines[i].empty()) continue;
-      const Point lineFrom = m_scene.RandomPoint(0, 40);
-      AnimItem& line = m_scene.AddItem(entry.lines[i]).SetTextFont(kLineFont);
+      const Point lineFrom = scene_.RandomPoint(0, 40);
+      AnimItem& line = scene_.AddItem(entry.lines[i]).SetTextFont(kLineFont);
       line.StartAt(lineFrom.x, lineFrom.y).Target(reference.x, lineY).SetSteps(40).StartWith(title);
-      AddStages(m_scene, line);
+      AddStages(scene_, line);
       lineY += 18;
     }
     previousTitle = &title;
   }
 }
 
-void SaverScreens::AddStyle3() {
+// The feed title shows while the item's lines fly together from random
+// places, each in its own look, and scatter again.
+void SaverScreens::AddGatheringLines() {
   struct LineLook {
     const char* font;
     Colour colour;
@@ -242,18 +258,18 @@ void SaverScreens::AddStyle3() {
                               LineLook{"14,MS Sans Serif", {255, 153, 0}},
                               LineLook{kLineFont, AnimItem::kDefaultColour}};
   AnimItem* previousTitle = nullptr;
-  for (const DigestItem& entry : m_feed.items) {
-    const Point titleAt = m_scene.RandomPoint(90, 40);
-    AnimItem& feedTitle = m_scene.AddItem(m_feed.title).SetTextFont("18,B").Centre();
+  for (const DigestItem& entry : feed_.items) {
+    const Point titleAt = scene_.RandomPoint(90, 40);
+    AnimItem& feedTitle = scene_.AddItem(feed_.title).SetTextFont("18,B").Centre();
     feedTitle.PlaceAt(titleAt.x, titleAt.y).FadeOut().SetSteps(120);
     if (previousTitle) feedTitle.WaitFor(*previousTitle);
 
-    const Point reference = m_scene.RandomPoint(120, 40);
+    const Point reference = scene_.RandomPoint(120, 40);
     AnimItem* title = nullptr;
     for (size_t i = 0; i < entry.lines.size() && i < kLooks.size(); ++i) {
       if (entry.lines[i].empty()) continue;
-      const Point from = m_scene.RandomPoint(40, 40);
-      AnimItem& line = m_scene.AddItem(entry.lines[i]).SetTextFont(kLooks[i].font).SetColour(kLooks[i].colour).Centre();
+      const Point from = scene_.RandomPoint(40, 40);
+      AnimItem& line = scene_.AddItem(entry.lines[i]).SetTextFont(kLooks[i].font).SetColour(kLooks[i].colour).Centre();
       line.StartAt(from.x, from.y).Target(reference.x, reference.y + 20 * int(i)).SetSteps(40);
       if (title) {
         line.StartWith(*title);
@@ -261,30 +277,30 @@ void SaverScreens::AddStyle3() {
         if (previousTitle) line.WaitFor(*previousTitle);
         title = &line;
       }
-      AnimItem& hold = m_scene.CloneItem(line).SetSteps(120);
-      const Point away = m_scene.RandomPoint(40, 40);
-      m_scene.CloneItem(hold).Target(away.x, away.y).SetSteps(60).FadeOut();
+      AnimItem& hold = scene_.CloneItem(line).SetSteps(120);
+      const Point away = scene_.RandomPoint(40, 40);
+      scene_.CloneItem(hold).Target(away.x, away.y).SetSteps(60).FadeOut();
     }
     if (title) previousTitle = title;
   }
 }
 
 void SaverScreens::AddClosingScreen(AnimItem& after) {
-  const Point p = m_scene.RandomPoint(150, 40);
-  AnimItem& name = m_scene.AddItem("brackenfold News Reader Screensaver").SetTextFont("24,B,A").SetColour({0, 0, 255});
+  const Point p = scene_.RandomPoint(150, 40);
+  AnimItem& name = scene_.AddItem("brackenfold News Reader Screensaver").SetTextFont("24,B,A").SetColour({0, 0, 255});
   name.Centre().PlaceAt(p.x, p.y).SetSteps(70).WaitFor(after);
-  m_scene.CloneItem(name).TargetRelative(0, -50).FadeOut().SetSteps(50);
-  AnimItem& keys = m_scene.AddItem("G get, S skip, P pause").SetTextFont("16,B,Courier New").SetColour({0, 0, 130});
+  scene_.CloneItem(name).TargetRelative(0, -50).FadeOut().SetSteps(50);
+  AnimItem& keys = scene_.AddItem("G get, S skip, P pause").SetTextFont("16,B,Courier New").SetColour({0, 0, 130});
   keys.Centre().PlaceAt(p.x, p.y + 20).SetSteps(70).WaitFor(after);
-  m_scene.CloneItem(keys).TargetRelative(0, 50).FadeOut().SetSteps(50);
+  scene_.CloneItem(keys).TargetRelative(0, 50).FadeOut().SetSteps(50);
 
   // The rows follow one another, each fading while the next appears.
   AnimItem* previous = &name;
   for (const PromotionRow& row : kPromotionRows) {
-    const Point at = m_scene.RandomPoint(100, 40);
-    AnimItem& item = m_scene.AddItem(row.text).SetTextFont(row.font).SetColour(row.colour).Centre();
+    const Point at = scene_.RandomPoint(100, 40);
+    AnimItem& item = scene_.AddItem(row.text).SetTextFont(row.font).SetColour(row.colour).Centre();
     item.PlaceAt(at.x, at.y).SetSteps(50).WaitFor(*previous);
-    m_scene.CloneItem(item).FadeOut().SetSteps(40);
+    scene_.CloneItem(item).FadeOut().SetSteps(40);
     previous = &item;
   }
 }

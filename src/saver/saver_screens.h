@@ -31,34 +31,37 @@ class SaverScreens {
   // once at most two items are left.
   void Tick();
 
-  void TogglePause() { m_paused = !m_paused; }
+  void TogglePause() { paused_ = !paused_; }
   // The current screen ends at the next tick.
-  void Skip() { m_skip = true; }
+  void Skip() { skip_ = true; }
 
-  bool Paused() const { return m_paused; }
-  int RotationStep() const { return m_step; }
-  void SetRotationStep(int step) { m_step = step; }
-  const std::string& FeedId() const { return m_feedId; }
-  const std::string& Title() const { return m_title; }
+  bool Paused() const { return paused_; }
+  int RotationStep() const { return step_; }
+  void SetRotationStep(int step) { step_ = step; }
+  const std::string& FeedId() const { return feedId_; }
+  const std::string& Title() const { return title_; }
 
  private:
   void StartNextScreen();
   AnimItem& AddPictureDecoration();
   void AddDigitShower(AnimItem& after);
-  void AddStyle0(bool withEmoticons);
-  void AddStyle2();
-  void AddStyle3();
+  // The four screens of the rotation, in its order.
+  void AddFallingTitles();
+  void AddFallingTitlesWithFaces();
+  void AddBracketedTitles();
+  void AddGatheringLines();
+  AnimItem& AddFallingTitle(const DigestItem& entry, AnimItem& feedTitle, AnimItem* previousTitle);
   void AddClosingScreen(AnimItem& after);
   Point PathPoint(int kind, Point place, Point corner, const PathParameters& path);
 
-  AnimScene& m_scene;
-  DigestSource m_digests;
-  XmlDoc m_feeds;
-  DigestFeed m_feed;
-  std::string m_title, m_feedId;
-  int m_step = 0;
-  bool m_paused = false;
-  bool m_skip = false;
+  AnimScene& scene_;
+  DigestSource digests_;
+  XmlDoc feeds_;
+  DigestFeed feed_;
+  std::string title_, feedId_;
+  int step_ = 0;
+  bool paused_ = false;
+  bool skip_ = false;
 };
 
 }  // namespace vrel::saver

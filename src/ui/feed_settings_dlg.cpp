@@ -29,34 +29,34 @@ std::string CopyOfFeed(NewsEngine& engine, int feedId) {
 
 CFeedSettingsDlg::CFeedSettingsDlg(const XmlDoc& feed, QWidget* parent)
     : QDialog(parent),
-      m_feed(feed),
-      m_titleEdit(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)),
-      m_scheduleEdit(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)),
-      m_summary(new markup::MarkupView(this)),
-      m_scrapeButton(new QPushButton(tr("Scrape..."), this)) {
+      feed_(feed),
+      titleEdit_(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)),
+      scheduleEdit_(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)),
+      summary_(new markup::MarkupView(this)),
+      scrapeButton_(new QPushButton(tr("Scrape..."), this)) {
   setWindowTitle(tr("Modify Feed Settings"));
   auto* ok = new QPushButton(tr("OK"), this);
   auto* cancel = new QPushButton(tr("Cancel"), this);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &CFeedSettingsDlg::accept);
   connect(cancel, &QPushButton::clicked, this, &CFeedSettingsDlg::reject);
-  connect(m_scrapeButton, &QPushButton::clicked, this, &CFeedSettingsDlg::OnScrape);
+  connect(scrapeButton_, &QPushButton::clicked, this, &CFeedSettingsDlg::OnScrape);
 
-  m_titleEdit->setMaximumWidth(288);
-  m_scheduleEdit->setMaximumWidth(288);
+  titleEdit_->setMaximumWidth(288);
+  scheduleEdit_->setMaximumWidth(288);
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
   layout->addWidget(new QLabel(tr("Title"), this), 0, 0);
-  layout->addWidget(m_titleEdit, 1, 0);
+  layout->addWidget(titleEdit_, 1, 0);
   layout->addWidget(new QLabel(tr("Schedule"), this), 2, 0);
-  layout->addWidget(m_scheduleEdit, 3, 0);
+  layout->addWidget(scheduleEdit_, 3, 0);
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
-  buttons->addWidget(m_scrapeButton);
+  buttons->addWidget(scrapeButton_);
   buttons->addStretch();
   layout->addLayout(buttons, 0, 1, 4, 1);
-  layout->addWidget(m_summary, 4, 0, 1, 2);
+  layout->addWidget(summary_, 4, 0, 1, 2);
   layout->setRowStretch(4, 1);
   resize(492, 330);
 
@@ -75,46 +75,46 @@ bool CFeedSettingsDlg::Modify(NewsEngine& engine, int feedId, QWidget* parent) {
 }
 
 FeedSettings CFeedSettingsDlg::Result() const {
-  FeedSettings settings{m_titleText, m_scheduleText, m_scrapeChanged, {}};
-  if (m_scrapeChanged) {
-    XmlDoc feed = m_feed;
+  FeedSettings settings{titleText_, scheduleText_, scrapeChanged_, {}};
+  if (scrapeChanged_) {
+    XmlDoc feed = feed_;
     settings.items = FirstChildText(feed);
   }
   return settings;
 }
 
-std::string CFeedSettingsDlg::ScrapeText() { return ScrapeListText(m_feed); }
+std::string CFeedSettingsDlg::ScrapeText() { return ScrapeListText(feed_); }
 
 void CFeedSettingsDlg::ApplyScrapeText(const std::string& list) {
-  ReplaceFirstChild(m_feed, ScrapeItemsFromList(FirstChildText(m_feed), list));
+  ReplaceFirstChild(feed_, ScrapeItemsFromList(FirstChildText(feed_), list));
   ShowSummary();
-  m_scrapeChanged = true;
+  scrapeChanged_ = true;
 }
 
 void CFeedSettingsDlg::accept() {
-  m_titleText = m_titleEdit->Text();
-  m_scheduleText = m_scheduleEdit->Text();
+  titleText_ = titleEdit_->Text();
+  scheduleText_ = scheduleEdit_->Text();
   QDialog::accept();
 }
 
 // A feed that was never downloaded shows empty fields and keeps its button:
 // it may yet become a web page feed.
 void CFeedSettingsDlg::FillFromFeed() {
-  if (FirstChildText(m_feed).empty()) return;
-  m_feed.SetPositions(0, 0, 0);
-  m_feed.FindElement(nullptr);
-  m_titleEdit->SetText(m_feed.GetAttribute("title"));
-  std::string period = m_feed.GetAttribute("period");
+  if (FirstChildText(feed_).empty()) return;
+  feed_.SetPositions(0, 0, 0);
+  feed_.FindElement(nullptr);
+  titleEdit_->SetText(feed_.GetAttribute("title"));
+  std::string period = feed_.GetAttribute("period");
   int64_t seconds = 0;
   ReadDuration(period, seconds);  // shows the normal form, or the default for nonsense
-  m_scheduleEdit->SetText(period);
-  if (m_feed.GetAttribute("type") != "HTML") {
-    m_scrapeButton->setEnabled(false);
-    m_scrapeButton->hide();
+  scheduleEdit_->SetText(period);
+  if (feed_.GetAttribute("type") != "HTML") {
+    scrapeButton_->setEnabled(false);
+    scrapeButton_->hide();
   }
 }
 
-void CFeedSettingsDlg::ShowSummary() { m_summary->SetText(FeedSummaryMarkup(m_feed), true); }
+void CFeedSettingsDlg::ShowSummary() { summary_->SetText(FeedSummaryMarkup(feed_), true); }
 
 void CFeedSettingsDlg::OnScrape() {
   CScrapeSettingsDlg dialog(ScrapeText(), this);

@@ -35,20 +35,17 @@ class CFeedSettingsDlg : public QDialog {
 
   // What OK hands back, ready for ApplyFeedSettings.
   FeedSettings Result() const;
-  const std::string& TitleText() const { return m_titleText; }
-  const std::string& ScheduleText() const { return m_scheduleText; }
-  bool ScrapeChanged() const { return m_scrapeChanged; }
-  const XmlDoc& Feed() const { return m_feed; }
+  bool ScrapeChanged() const { return scrapeChanged_; }
 
   // The scrape list as the Scrape Settings dialog shows it.
   std::string ScrapeText();
   // Takes a confirmed scrape list: the feed's items follow it.
   void ApplyScrapeText(const std::string& list);
 
-  edit::TextEdit* TitleEdit() const { return m_titleEdit; }
-  edit::TextEdit* ScheduleEdit() const { return m_scheduleEdit; }
-  markup::MarkupView* Summary() const { return m_summary; }
-  QPushButton* ScrapeButton() const { return m_scrapeButton; }
+  edit::TextEdit* TitleEdit() const { return titleEdit_; }
+  edit::TextEdit* ScheduleEdit() const { return scheduleEdit_; }
+  markup::MarkupView* Summary() const { return summary_; }
+  QPushButton* ScrapeButton() const { return scrapeButton_; }
 
   void accept() override;
 
@@ -57,13 +54,13 @@ class CFeedSettingsDlg : public QDialog {
   void ShowSummary();
   void OnScrape();
 
-  XmlDoc m_feed;
-  std::string m_titleText, m_scheduleText;
-  bool m_scrapeChanged = false;
-  edit::TextEdit* m_titleEdit;
-  edit::TextEdit* m_scheduleEdit;
-  markup::MarkupView* m_summary;
-  QPushButton* m_scrapeButton;
+  XmlDoc feed_;
+  std::string titleText_, scheduleText_;
+  bool scrapeChanged_ = false;
+  edit::TextEdit* titleEdit_;
+  edit::TextEdit* scheduleEdit_;
+  markup::MarkupView* summary_;
+  QPushButton* scrapeButton_;
 };
 
 }  // namespace vrel::ui

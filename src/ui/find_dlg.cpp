@@ -9,7 +9,7 @@
 namespace vrel::ui {
 
 CFindDlg::CFindDlg(QWidget* parent)
-    : QDialog(parent), m_edit(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)) {
+    : QDialog(parent), edit_(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)) {
   setWindowTitle(tr("Find"));
   auto* find = new QPushButton(tr("Find"), this);
   auto* cancel = new QPushButton(tr("Cancel"), this);
@@ -20,15 +20,15 @@ CFindDlg::CFindDlg(QWidget* parent)
   buttons->addWidget(find);
   buttons->addWidget(cancel);
   auto* layout = new QHBoxLayout(this);
-  layout->addWidget(m_edit, 1, Qt::AlignTop);
+  layout->addWidget(edit_, 1, Qt::AlignTop);
   layout->addSpacing(5);
   layout->addLayout(buttons);
   resize(408, 93);
-  m_edit->setFocus();
+  edit_->setFocus();
 }
 
 void CFindDlg::accept() {
-  m_text = m_edit->Text();
+  text_ = edit_->Text();
   QDialog::accept();
 }
 

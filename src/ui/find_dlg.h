@@ -21,14 +21,14 @@ class CFindDlg : public QDialog {
   explicit CFindDlg(QWidget* parent = nullptr);
 
   // The search text once the dialog was confirmed.
-  const std::string& Text() const { return m_text; }
-  edit::TextEdit* Edit() const { return m_edit; }
+  const std::string& Text() const { return text_; }
+  edit::TextEdit* Edit() const { return edit_; }
 
   void accept() override;
 
  private:
-  std::string m_text;
-  edit::TextEdit* m_edit;
+  std::string text_;
+  edit::TextEdit* edit_;
 };
 
 }  // namespace vrel::ui

@@ -11,15 +11,15 @@ namespace vrel::ui {
 
 CMarkupThreadDlg::CMarkupThreadDlg(CThreadDlgOwner& owner, LinkHandler& links, CThreadDlgOwner& detailsOwner,
                                    const QColor& background)
-    : CThreadDlg(owner), m_links(links), m_detailsOwner(detailsOwner), m_display(new markup::MarkupView(this)) {
-  m_display->SetBackgroundColor(background);
-  m_display->SetMargins(4, 2);
+    : CThreadDlg(owner), links_(links), detailsOwner_(detailsOwner), display_(new markup::MarkupView(this)) {
+  display_->SetBackgroundColor(background);
+  display_->SetMargins(4, 2);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSizeConstraint(QLayout::SetNoConstraint);  // the user may shrink it to nothing
-  layout->addWidget(m_display);
-  connect(m_display, &markup::MarkupView::linkClicked, this, &CMarkupThreadDlg::OnLinkClicked);
-  connect(m_display, &markup::MarkupView::linkRightClicked, this, &CMarkupThreadDlg::OnLinkRightClicked);
+  layout->addWidget(display_);
+  connect(display_, &markup::MarkupView::linkClicked, this, &CMarkupThreadDlg::OnLinkClicked);
+  connect(display_, &markup::MarkupView::linkRightClicked, this, &CMarkupThreadDlg::OnLinkRightClicked);
   setAttribute(Qt::WA_ShowWithoutActivating);  // never steal the focus from another application
   setEnabled(false);
 }
@@ -27,14 +27,14 @@ CMarkupThreadDlg::CMarkupThreadDlg(CThreadDlgOwner& owner, LinkHandler& links, C
 std::unique_ptr<QMenu> CMarkupThreadDlg::CreateLinkMenu() {
   auto menu = std::make_unique<QMenu>(this);
   menu->addAction(tr("&Copy Shortcut"), this, &CMarkupThreadDlg::CopyShortcut);
-  if (!m_link.GetAttribute("seq").empty())
+  if (!link_.GetAttribute("seq").empty())
     menu->addAction(tr("&Item Details"), this, &CMarkupThreadDlg::ShowItemDetails);
   return menu;
 }
 
-void CMarkupThreadDlg::CopyShortcut() { markup::MarkupView::CopyTextToClipboard(m_link.GetAttribute("href")); }
+void CMarkupThreadDlg::CopyShortcut() { markup::MarkupView::CopyTextToClipboard(link_.GetAttribute("href")); }
 
-void CMarkupThreadDlg::ShowItemDetails() { m_detailsOwner.PostDoc(ItemDetailsRequest(m_link), TDM_SHOW); }
+void CMarkupThreadDlg::ShowItemDetails() { detailsOwner_.PostDoc(ItemDetailsRequest(link_), TDM_SHOW); }
 
 void CMarkupThreadDlg::HideWindow() {
   KeepRect();
@@ -45,7 +45,7 @@ void CMarkupThreadDlg::HideWindow() {
 // Nothing shows the window before its first document, not even the dialog's
 // own first showing.
 void CMarkupThreadDlg::setVisible(bool visible) {
-  if (visible && !m_allowShow) return;
+  if (visible && !allowShow_) return;
   CThreadDlg::setVisible(visible);
 }
 
@@ -58,16 +58,16 @@ void CMarkupThreadDlg::ShowWithoutActivating() {
     if (isMinimized()) showNormal();
     return;
   }
-  m_allowShow = true;
-  if (m_rect.isValid()) setGeometry(m_rect);
+  allowShow_ = true;
+  if (rect_.isValid()) setGeometry(rect_);
   setEnabled(true);
   show();
 }
 
 void CMarkupThreadDlg::LoadLink(const QString& markup) {
-  m_link.SetDocumentText(markup.toStdString());
-  m_link.SetPositions(0, 0, 0);
-  m_link.FindElement(nullptr);
+  link_.SetDocumentText(markup.toStdString());
+  link_.SetPositions(0, 0, 0);
+  link_.FindElement(nullptr);
 }
 
 void CMarkupThreadDlg::MoveTo(const WindowRect& rect) {
@@ -87,7 +87,7 @@ void CMarkupThreadDlg::resizeEvent(QResizeEvent* event) {
 
 void CMarkupThreadDlg::OnLinkClicked(const QString& markup) {
   LoadLink(markup);
-  m_links.OnLinkClicked(m_link);
+  links_.OnLinkClicked(link_);
 }
 
 void CMarkupThreadDlg::OnLinkRightClicked(const QString& markup) {
@@ -102,7 +102,7 @@ void CMarkupThreadDlg::OnLinkRightClicked(const QString& markup) {
 // A window shrunk to a sliver is not worth restoring.
 void CMarkupThreadDlg::KeepRect() {
   const QRect rect = geometry();
-  if (rect.width() > 50 && rect.height() > 30) m_rect = rect;
+  if (rect.width() > 50 && rect.height() > 30) rect_ = rect;
 }
 
 }  // namespace vrel::ui

@@ -27,11 +27,11 @@ class CMarkupThreadDlg : public CThreadDlg {
   CMarkupThreadDlg(CThreadDlgOwner& owner, LinkHandler& links, CThreadDlgOwner& detailsOwner,
                    const QColor& background);
 
-  markup::MarkupView* Display() const { return m_display; }
+  markup::MarkupView* Display() const { return display_; }
   // The link last clicked or right-clicked, positioned on its "A".
-  const XmlDoc& Link() const { return m_link; }
+  const XmlDoc& Link() const { return link_; }
   // Where the window appears when it is shown again.
-  const QRect& ShowRect() const { return m_rect; }
+  const QRect& ShowRect() const { return rect_; }
 
   // Takes the whole mark-up of a clicked link as the current link.
   void LoadLink(const QString& markup);
@@ -63,12 +63,12 @@ class CMarkupThreadDlg : public CThreadDlg {
   void OnLinkRightClicked(const QString& markup);
   void KeepRect();
 
-  LinkHandler& m_links;
-  CThreadDlgOwner& m_detailsOwner;
-  markup::MarkupView* m_display;
-  XmlDoc m_link;
-  bool m_allowShow = false;
-  QRect m_rect;
+  LinkHandler& links_;
+  CThreadDlgOwner& detailsOwner_;
+  markup::MarkupView* display_;
+  XmlDoc link_;
+  bool allowShow_ = false;
+  QRect rect_;
 };
 
 }  // namespace vrel::ui

@@ -1,13 +1,10 @@
 // The main dialog's menus and the commands they carry: the tray menu, the
 // "Menu" button's popup, the feed context menu and the address box's edit
 // menu.
-#include <QClipboard>
 #include <QCursor>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 
 #include "edit/widget/text_edit.h"
@@ -108,11 +105,9 @@ void NewsDialog::ShowFeedMenu(const QString& linkMarkup) {
 
 void NewsDialog::ShowEditMenu(const QPoint& globalPos) {
   QMenu menu(this);
-  const bool selection = address_->SelectionStart() != address_->SelectionEnd();
-  const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
-  AddCommand(menu, kCmdCut, "Cut\tCtrl+X", selection);
-  AddCommand(menu, kCmdCopy, "Copy\tCtrl+C", selection);
-  AddCommand(menu, kCmdPaste, "Paste\tCtrl+V", clipboard && clipboard->hasText());
+  AddCommand(menu, kCmdCut, "Cut\tCtrl+X", address_->CanCut());
+  AddCommand(menu, kCmdCopy, "Copy\tCtrl+C", address_->CanCopy());
+  AddCommand(menu, kCmdPaste, "Paste\tCtrl+V", address_->CanPaste());
   switch (ChosenCommand(menu.exec(globalPos))) {
     case kCmdCut:
       address_->Cut();

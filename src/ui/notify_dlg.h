@@ -28,7 +28,7 @@ class CNotifyDlg : public CMarkupThreadDlg {
   // The user clicked into the window: it stays up and nothing queued follows.
   void Pin();
 
-  int SecondsLeft() const { return m_secondsLeft; }
+  int SecondsLeft() const { return secondsLeft_; }
   int QueuedCount() const;
 
  private:
@@ -37,10 +37,10 @@ class CNotifyDlg : public CMarkupThreadDlg {
   void ClearQueue();
   void UpdateTitle();
 
-  NewsEngine& m_engine;
-  XmlDoc m_queue;  // root "TIPS", one child per pending notification
-  int m_secondsLeft = 0;
-  QTimer* m_timer;
+  NewsEngine& engine_;
+  XmlDoc queue_;  // root "TIPS", one child per pending notification
+  int secondsLeft_ = 0;
+  QTimer* timer_;
 };
 
 }  // namespace vrel::ui

@@ -18,14 +18,14 @@ class CScrapeSettingsDlg : public QDialog {
   explicit CScrapeSettingsDlg(const std::string& text, QWidget* parent = nullptr);
 
   // The list as it was given, or as edited once the dialog was confirmed.
-  const std::string& Text() const { return m_text; }
-  edit::TextEdit* Edit() const { return m_edit; }
+  const std::string& Text() const { return text_; }
+  edit::TextEdit* Edit() const { return edit_; }
 
   void accept() override;
 
  private:
-  std::string m_text;
-  edit::TextEdit* m_edit;
+  std::string text_;
+  edit::TextEdit* edit_;
 };
 
 }  // namespace vrel::ui

@@ -98,37 +98,36 @@ class CThreadDlgOwner::Mailbox : public QObject {
   bool open_ = false;
 };
 
-CThreadDlgOwner::CThreadDlgOwner() : m_mailbox(std::make_unique<Mailbox>(*this)) {}
+CThreadDlgOwner::CThreadDlgOwner() : mailbox_(std::make_unique<Mailbox>(*this)) {}
 
 CThreadDlgOwner::~CThreadDlgOwner() { Stop(); }
 
 bool CThreadDlgOwner::Start(const ThreadDlgFactory& createDialog) {
   Q_ASSERT_X(OnGuiThread(), "CThreadDlgOwner::Start", "dialogs are created on the GUI thread only");
   Stop();
-  m_threadEnded = false;
+  threadEnded_ = false;
   CThreadDlg* dialog = createDialog ? createDialog(*this) : nullptr;
   if (dialog == nullptr) return false;
-  m_dialog = dialog;
-  if (!m_rect.IsNull()) {
-    m_rect = StartRect(m_rect, dialog->size(), WorkAreaOf(*dialog));
-    dialog->MoveTo(m_rect);
+  dialog_ = dialog;
+  if (!rect_.IsNull()) {
+    rect_ = StartRect(rect_, dialog->size(), WorkAreaOf(*dialog));
+    dialog->MoveTo(rect_);
   }
-  m_mailbox->Open();
+  mailbox_->Open();
   return true;
 }
 
 bool CThreadDlgOwner::Stop() {
-  const bool running = m_dialog != nullptr && !m_threadEnded;
+  const bool running = dialog_ && !threadEnded_;
   // A dialog that ended by itself may still wait for its deferred deletion.
-  delete m_dialog;
-  m_dialog = nullptr;
+  delete dialog_.data();
   return running;
 }
 
-void CThreadDlgOwner::PostDoc(const XmlDoc& doc, int code) { m_mailbox->Post(doc, code); }
+void CThreadDlgOwner::PostDoc(const XmlDoc& doc, int code) { mailbox_->Post(doc, code); }
 
 void CThreadDlgOwner::SetPosition(const WindowRect& rect) {
-  m_rect = rect;
+  rect_ = rect;
   XmlDoc pos;
   pos.AddElement("POS");
   pos.SetAttributeInt(pos.GetCurrentPosition(), "L", rect.left);
@@ -138,29 +137,27 @@ void CThreadDlgOwner::SetPosition(const WindowRect& rect) {
   PostDoc(pos, TDM_POSITION);
 }
 
-CThreadDlg* CThreadDlgOwner::Dialog() const { return m_threadEnded ? nullptr : m_dialog; }
+CThreadDlg* CThreadDlgOwner::Dialog() const { return threadEnded_ ? nullptr : dialog_; }
 
-void CThreadDlgOwner::OnDialogEnded(CThreadDlg* dialog, bool destroyed) {
-  if (dialog != m_dialog) return;
-  m_threadEnded = true;
-  if (destroyed) m_dialog = nullptr;
+void CThreadDlgOwner::OnDialogEnded(CThreadDlg* dialog) {
+  if (dialog == dialog_) threadEnded_ = true;
 }
 
-CThreadDlg::CThreadDlg(CThreadDlgOwner& owner) : QDialog(nullptr), m_owner(owner) {
+CThreadDlg::CThreadDlg(CThreadDlgOwner& owner) : QDialog(nullptr), owner_(owner) {
   Q_ASSERT_X(OnGuiThread(), "CThreadDlg", "dialogs are created on the GUI thread only");
 }
 
 CThreadDlg::~CThreadDlg() {
   const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
-  if (!normal.isEmpty()) m_owner.m_rect = ToWindowRect(normal);
-  m_owner.OnDialogEnded(this, true);
+  if (!normal.isEmpty()) owner_.rect_ = ToWindowRect(normal);
+  owner_.OnDialogEnded(this);
 }
 
 void CThreadDlg::OnThreadMessage(XmlDoc&, int) {}
 
 void CThreadDlg::done(int result) {
   QDialog::done(result);
-  m_owner.OnDialogEnded(this, false);
+  owner_.OnDialogEnded(this);
   deleteLater();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -58,8 +59,8 @@ class CThreadDlgOwner {
 
   // The start placement (set before Start) and, after the dialog is
   // destroyed, its last normal placement.
-  const WindowRect& Rect() const { return m_rect; }
-  void SetRect(const WindowRect& rect) { m_rect = rect; }
+  const WindowRect& Rect() const { return rect_; }
+  void SetRect(const WindowRect& rect) { rect_ = rect; }
 
   // The running dialog, null when none runs.
   CThreadDlg* Dialog() const;
@@ -68,12 +69,14 @@ class CThreadDlgOwner {
   friend class CThreadDlg;
   class Mailbox;
 
-  void OnDialogEnded(CThreadDlg* dialog, bool destroyed);
+  void OnDialogEnded(CThreadDlg* dialog);
 
-  WindowRect m_rect;
-  std::unique_ptr<Mailbox> m_mailbox;
-  CThreadDlg* m_dialog = nullptr;  // what Start made, until Stop
-  bool m_threadEnded = false;      // the dialog ended by itself or was destroyed
+  WindowRect rect_;
+  std::unique_ptr<Mailbox> mailbox_;
+  // What Start made. Stop deletes it, or it deletes itself once it ended
+  // (done()); the pointer turns null either way.
+  QPointer<CThreadDlg> dialog_;
+  bool threadEnded_ = false;  // the dialog ended by itself or was destroyed
 };
 
 // Base of the hosted dialogs. Created hidden; ending the dialog (done())
@@ -85,7 +88,6 @@ class CThreadDlg : public QDialog {
   explicit CThreadDlg(CThreadDlgOwner& owner);
   ~CThreadDlg() override;
 
-  CThreadDlgOwner& Owner() const { return m_owner; }
 
   // A document that arrived with TDM_SHOW, TDM_CLEAR or another code that is
   // not TDM_POSITION. The base does nothing.
@@ -102,7 +104,7 @@ class CThreadDlg : public QDialog {
 
   void ReceiveDoc(XmlDoc& doc, int code);
 
-  CThreadDlgOwner& m_owner;
+  CThreadDlgOwner& owner_;
 };
 
 }  // namespace vrel::ui

@@ -7,7 +7,7 @@
 namespace vrel::ui {
 
 CViewerDlg::CViewerDlg(CThreadDlgOwner& owner, NewsEngine& engine, LinkHandler& links)
-    : CMarkupThreadDlg(owner, links, owner, Qt::white), m_engine(engine) {
+    : CMarkupThreadDlg(owner, links, owner, Qt::white), engine_(engine) {
   setWindowTitle(tr("Viewer"));
   setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(true);
@@ -20,19 +20,19 @@ void CViewerDlg::OnThreadMessage(XmlDoc& doc, int code) {
   if (code != TDM_SHOW) return;
   const std::string request = doc.GetDocumentText();
   ShowRequest(request, true);
-  m_history.Record(request);
+  history_.Record(request);
 }
 
 void CViewerDlg::Back() {
-  if (m_history.Back()) ShowRequest(m_history.Current(), true);
+  if (history_.Back()) ShowRequest(history_.Current(), true);
 }
 
 void CViewerDlg::Forward() {
-  if (m_history.Forward()) ShowRequest(m_history.Current(), true);
+  if (history_.Forward()) ShowRequest(history_.Current(), true);
 }
 
 void CViewerDlg::Refresh() {
-  if (!m_history.Empty()) ShowRequest(m_history.Current(), false);
+  if (!history_.Empty()) ShowRequest(history_.Current(), false);
 }
 
 bool CViewerDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -63,7 +63,7 @@ bool CViewerDlg::HandleKey(const QKeyEvent& key) {
 }
 
 void CViewerDlg::ShowRequest(const std::string& request, bool resetScroll) {
-  Display()->SetText(RenderRequest(m_engine, request), resetScroll);
+  Display()->SetText(RenderRequest(engine_, request), resetScroll);
   ShowWithoutActivating();
   raise();
   activateWindow();

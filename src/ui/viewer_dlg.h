@@ -27,7 +27,7 @@ class CViewerDlg : public CMarkupThreadDlg {
   void Forward();  // Alt+Right
   void Refresh();  // F5: rendered anew, the scroll position kept
 
-  const ViewerHistory& History() const { return m_history; }
+  const ViewerHistory& History() const { return history_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,8 +37,8 @@ class CViewerDlg : public CMarkupThreadDlg {
   bool HandleKey(const QKeyEvent& key);
   void ShowRequest(const std::string& request, bool resetScroll);
 
-  NewsEngine& m_engine;
-  ViewerHistory m_history;
+  NewsEngine& engine_;
+  ViewerHistory history_;
 };
 
 }  // namespace vrel::ui

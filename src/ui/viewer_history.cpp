@@ -4,26 +4,26 @@ namespace vrel::ui {
 
 void ViewerHistory::Record(const std::string& request) {
   if (!Empty() && Current() == request) return;
-  ++m_current;
-  m_entries.resize(static_cast<size_t>(m_current));
-  m_entries.push_back(request);
+  ++current_;
+  entries_.resize(static_cast<size_t>(current_));
+  entries_.push_back(request);
 }
 
 bool ViewerHistory::Back() {
-  if (m_current < 1) return false;
-  --m_current;
+  if (current_ < 1) return false;
+  --current_;
   return true;
 }
 
 bool ViewerHistory::Forward() {
-  if (static_cast<size_t>(m_current + 1) >= m_entries.size()) return false;
-  ++m_current;
+  if (static_cast<size_t>(current_ + 1) >= entries_.size()) return false;
+  ++current_;
   return true;
 }
 
 const std::string& ViewerHistory::Current() const {
   static const std::string kNone;
-  return Empty() ? kNone : m_entries[static_cast<size_t>(m_current)];
+  return Empty() ? kNone : entries_[static_cast<size_t>(current_)];
 }
 
 }  // namespace vrel::ui

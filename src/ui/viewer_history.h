@@ -16,14 +16,14 @@ class ViewerHistory {
   bool Back();
   bool Forward();
 
-  bool Empty() const { return m_current < 0; }
+  bool Empty() const { return current_ < 0; }
   const std::string& Current() const;  // empty while the history is empty
-  int CurrentIndex() const { return m_current; }
-  const std::vector<std::string>& Entries() const { return m_entries; }
+  int CurrentIndex() const { return current_; }
+  const std::vector<std::string>& Entries() const { return entries_; }
 
  private:
-  std::vector<std::string> m_entries;
-  int m_current = -1;
+  std::vector<std::string> entries_;
+  int current_ = -1;
 };
 
 }  // namespace vrel::ui

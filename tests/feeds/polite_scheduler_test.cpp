@@ -91,7 +91,7 @@ class PoliteSchedulerTest : public testing::Test {
   void Download(DownloadResult result) {
     downloads.next.reset();
     scheduler.Tick();
-    ASSERT_NE(scheduler.DownloadState(), DownloadIdle) << "nothing was due";
+    ASSERT_NE(scheduler.DownloadState(), Scheduler::kIdle) << "nothing was due";
     downloads.next = std::make_unique<DownloadResult>(std::move(result));
     scheduler.Tick();
   }
@@ -283,7 +283,7 @@ TEST_F(PoliteSchedulerTest, AnAddedPageIsReplacedByTheFeedItNames) {
   scheduler.Tick();
   ASSERT_EQ(downloads.started.size(), 2u);
   EXPECT_EQ(downloads.started[1].address, "http://blog/home/feeds/atom.xml");
-  EXPECT_EQ(scheduler.DownloadState(), DownloadBusy | DownloadXml);  // at once, so vrel-cli add waits for it
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kBusy | Scheduler::kXml);  // at once, so vrel-cli add waits for it
   EXPECT_EQ(engine.StatusLine(), "found feed http://blog/home/feeds/atom.xml, downloading");
   EXPECT_EQ(LatestMessage().find("Found feed <A href=\"http://blog/home/feeds/atom.xml\">"), 0u);
 
@@ -309,7 +309,7 @@ TEST_F(PoliteSchedulerTest, APageWithoutFeedLinksFailsAsBefore) {
   downloads.next = std::make_unique<DownloadResult>(page);
   scheduler.Tick();
   EXPECT_EQ(downloads.started.size(), 1u);
-  EXPECT_EQ(scheduler.DownloadState(), DownloadIdle);
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kIdle);
   EXPECT_TRUE(scheduler.LastDownloadFailed());
 }
 

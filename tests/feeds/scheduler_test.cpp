@@ -110,12 +110,12 @@ class SchedulerTest : public testing::Test {
   void SucceedWith(const std::string& text) {
     downloads.Succeed(text);
     scheduler.Tick();
-    ASSERT_EQ(scheduler.DownloadState(), DownloadIdle);
+    ASSERT_EQ(scheduler.DownloadState(), Scheduler::kIdle);
   }
   void FailWith(const std::string& error) {
     downloads.Fail(error);
     scheduler.Tick();
-    ASSERT_EQ(scheduler.DownloadState(), DownloadIdle);
+    ASSERT_EQ(scheduler.DownloadState(), Scheduler::kIdle);
   }
   // The start of a failure message: the address as a link and the time.
   std::string Link(const std::string& address) const { return LinkAt(address, now); }
@@ -133,14 +133,14 @@ class SchedulerTest : public testing::Test {
 
 TEST_F(SchedulerTest, ANewFeedIsDownloadedOnTheFirstIdleTickAndMerged) {
   AddFeed("http://a/");
-  EXPECT_EQ(scheduler.DownloadState(), DownloadIdle);
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kIdle);
   EXPECT_EQ(Started(), "http://a/");
   EXPECT_EQ(downloads.transfers[0]->kind, DownloadKind::XmlDocument);
-  EXPECT_EQ(scheduler.DownloadState(), DownloadBusy | DownloadXml);
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kBusy | Scheduler::kXml);
   EXPECT_EQ(scheduler.Current().title, "Title of http://a/");
   EXPECT_EQ(engine.StatusLine(), "downloading Title of http://a/");
   scheduler.Tick();  // not finished yet
-  EXPECT_EQ(scheduler.DownloadState(), DownloadBusy | DownloadXml);
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kBusy | Scheduler::kXml);
 
   SucceedWith(Rss("one"));
   EXPECT_EQ(engine.StatusLine(), "Ready");
@@ -262,10 +262,10 @@ TEST_F(SchedulerTest, AWebPageIsPolledUntilItsSourceIsThere) {
   scheduler.Queue({"", "http://shop/", "Price:~price", true});
   EXPECT_EQ(Started(), "http://shop/");
   EXPECT_EQ(downloads.transfers[0]->kind, DownloadKind::WebPage);
-  EXPECT_EQ(scheduler.DownloadState(), DownloadBusy | DownloadWebPage);
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kBusy | Scheduler::kWebPage);
   EXPECT_EQ(engine.StatusLine(), "downloading http://shop/");
   for (int i = 0; i < 3; ++i) scheduler.Tick();
-  EXPECT_EQ(scheduler.DownloadState(), DownloadBusy | DownloadWebPage);
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kBusy | Scheduler::kWebPage);
   SucceedWith("<html><td>Price:</td><td><b>&nbsp;42 </b></td></html>");
   EXPECT_EQ(engine.StatusLine(), "Ready");
   EXPECT_EQ(Attribute("http://shop/", "type"), "HTML");
@@ -319,7 +319,7 @@ TEST_F(SchedulerTest, AChangeOfDataFileDropsTheQueueAndTheRunningDownload) {
   scheduler.QueueAllFeeds();
   ASSERT_TRUE(engine.ChangeDataFile(other));
   EXPECT_TRUE(downloads.transfers[0]->aborted);
-  EXPECT_EQ(scheduler.DownloadState(), DownloadIdle);
+  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kIdle);
   EXPECT_EQ(scheduler.QueuedRequests(), 0u);
   EXPECT_EQ(engine.StatusLine(), "Ready");
   EXPECT_TRUE(engine.StatusMessages().empty());

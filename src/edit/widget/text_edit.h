@@ -25,7 +25,6 @@ class TextEdit : public QAbstractScrollArea {
   explicit TextEdit(Form form, QWidget* parent = nullptr);
   ~TextEdit() override;
 
-  Form GetForm() const { return form_; }
 
   // Replaces the whole text without undo; empties the undo history and puts
   // the caret at the start.

@@ -26,32 +26,32 @@ QFont FontFor(const FontDescription& description) {
   return font;
 }
 
-QtAnimCanvas::QtAnimCanvas(QWidget& screen) : m_screen(screen) {}
+QtAnimCanvas::QtAnimCanvas(QWidget& screen) : screen_(screen) {}
 
 QtAnimCanvas::~QtAnimCanvas() = default;
 
 void QtAnimCanvas::SetUp(const Rect& scene) {
-  m_painter.reset();
-  m_origin = QPoint(scene.left, scene.top);
-  m_frame = QImage(std::max(scene.Width(), 1), std::max(scene.Height(), 1), QImage::Format_RGB32);
-  m_frame.fill(Qt::black);
+  painter_.reset();
+  origin_ = QPoint(scene.left, scene.top);
+  frame_ = QImage(std::max(scene.Width(), 1), std::max(scene.Height(), 1), QImage::Format_RGB32);
+  frame_.fill(Qt::black);
 }
 
 QRect QtAnimCanvas::Local(const Rect& rect) const {
-  return QRect(rect.left, rect.top, rect.Width(), rect.Height()).translated(-m_origin);
+  return QRect(rect.left, rect.top, rect.Width(), rect.Height()).translated(-origin_);
 }
 
 QPainter& QtAnimCanvas::FramePainter() {
-  if (!m_painter) m_painter = std::make_unique<QPainter>(&m_frame);
-  return *m_painter;
+  if (!painter_) painter_ = std::make_unique<QPainter>(&frame_);
+  return *painter_;
 }
 
-void QtAnimCanvas::FinishStep() { m_painter.reset(); }
+void QtAnimCanvas::FinishStep() { painter_.reset(); }
 
 int QtAnimCanvas::CreateFont(const FontDescription& description) {
   const QFont font = FontFor(description);
-  m_fonts.push_back({font, QFontMetrics(font)});
-  return int(m_fonts.size()) - 1;
+  fonts_.push_back({font, QFontMetrics(font)});
+  return int(fonts_.size()) - 1;
 }
 
 int QtAnimCanvas::LoadPicture(int resource, int& width) {
@@ -61,25 +61,25 @@ int QtAnimCanvas::LoadPicture(int resource, int& width) {
     return -1;
   }
   width = sheet.width();
-  m_pictures.push_back(sheet.convertToFormat(QImage::Format_RGB32));
-  return int(m_pictures.size()) - 1;
+  pictures_.push_back(sheet.convertToFormat(QImage::Format_RGB32));
+  return int(pictures_.size()) - 1;
 }
 
 TextSize QtAnimCanvas::MeasureText(int font, const std::string& text) {
-  const QFontMetrics& metrics = m_fonts.at(size_t(font)).metrics;
+  const QFontMetrics& metrics = fonts_.at(size_t(font)).metrics;
   return {metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
 }
 
 void QtAnimCanvas::DrawText(int font, const std::string& text, Point at, Colour colour) {
-  const LoadedFont& loaded = m_fonts.at(size_t(font));
+  const LoadedFont& loaded = fonts_.at(size_t(font));
   QPainter& painter = FramePainter();
   painter.setFont(loaded.font);
   painter.setPen(QColor(std::clamp(colour.red, 0, 255), std::clamp(colour.green, 0, 255), std::clamp(colour.blue, 0, 255)));
-  painter.drawText(QPoint(at.x, at.y + loaded.metrics.ascent()) - m_origin, QString::fromStdString(text));
+  painter.drawText(QPoint(at.x, at.y + loaded.metrics.ascent()) - origin_, QString::fromStdString(text));
 }
 
 void QtAnimCanvas::DrawCell(int picture, const Rect& source, Point at) {
-  FramePainter().drawImage(QPoint(at.x, at.y) - m_origin, m_pictures.at(size_t(picture)),
+  FramePainter().drawImage(QPoint(at.x, at.y) - origin_, pictures_.at(size_t(picture)),
                            QRect(source.left, source.top, source.Width(), source.Height()));
 }
 
@@ -88,13 +88,13 @@ void QtAnimCanvas::Erase(const Rect& rect) {
 }
 
 void QtAnimCanvas::Show(const Rect& rect) {
-  if (!rect.IsEmpty()) m_screen.update(QRect(rect.left, rect.top, rect.Width(), rect.Height()));
+  if (!rect.IsEmpty()) screen_.update(QRect(rect.left, rect.top, rect.Width(), rect.Height()));
 }
 
 void QtAnimCanvas::Paint(QPainter& painter, const QRegion& region) {
   for (const QRect& rect : region) {
     painter.fillRect(rect, Qt::black);
-    painter.drawImage(rect.topLeft(), m_frame, rect.translated(-m_origin));
+    painter.drawImage(rect.topLeft(), frame_, rect.translated(-origin_));
   }
 }
 

@@ -42,16 +42,16 @@ class QtAnimCanvas : public AnimCanvas {
   QPainter& FramePainter();
   QRect Local(const Rect& rect) const;
 
-  QWidget& m_screen;
-  QPoint m_origin;
-  QImage m_frame;
-  std::unique_ptr<QPainter> m_painter;
+  QWidget& screen_;
+  QPoint origin_;
+  QImage frame_;
+  std::unique_ptr<QPainter> painter_;
   struct LoadedFont {
     QFont font;
     QFontMetrics metrics;
   };
-  std::vector<LoadedFont> m_fonts;
-  std::vector<QImage> m_pictures;
+  std::vector<LoadedFont> fonts_;
+  std::vector<QImage> pictures_;
 };
 
 }  // namespace vrel::saver

@@ -21,26 +21,26 @@ unsigned long PreviewParent(XmlDoc& doc) {
 
 }  // namespace
 
-CSaverDlg::CSaverDlg(ui::CThreadDlgOwner& owner, SaverHost& host) : ui::CThreadDlg(owner), m_host(host) {}
+CSaverDlg::CSaverDlg(ui::CThreadDlgOwner& owner, SaverHost& host) : ui::CThreadDlg(owner), host_(host) {}
 
-CSaverDlg::~CSaverDlg() { delete m_saver.data(); }
+CSaverDlg::~CSaverDlg() { delete saver_.data(); }
 
-CSaverWnd* CSaverDlg::Saver() const { return m_saver.data(); }
+CSaverWnd* CSaverDlg::Saver() const { return saver_.data(); }
 
 void CSaverDlg::OnThreadMessage(XmlDoc& doc, int code) {
   if (code == ui::TDM_SHOW) StartSaver(PreviewParent(doc));
 }
 
 void CSaverDlg::StartSaver(unsigned long previewParent) {
-  delete m_saver.data();
+  delete saver_.data();
   if (previewParent != 0) {
-    m_saver = new CSaverWnd(m_host.SaverEngine(), TimeSeed());
-    if (!m_saver->EmbedIn(previewParent)) delete m_saver.data();
+    saver_ = new CSaverWnd(host_.SaverEngine(), TimeSeed());
+    if (!saver_->EmbedIn(previewParent)) delete saver_.data();
     return;
   }
-  m_saver = new CSaverWnd(m_host.SaverEngine(), TimeSeed(),
-                          [this](const std::string& feedId) { m_host.ScreenSaverEnded(feedId); });
-  m_saver->ShowFullScreen();
+  saver_ = new CSaverWnd(host_.SaverEngine(), TimeSeed(),
+                          [this](const std::string& feedId) { host_.ScreenSaverEnded(feedId); });
+  saver_->ShowFullScreen();
 }
 
 // The host only carries the saver; it never shows itself, and the user's

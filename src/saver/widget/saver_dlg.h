@@ -49,8 +49,8 @@ class CSaverDlg : public ui::CThreadDlg {
  private:
   void StartSaver(unsigned long previewParent);
 
-  SaverHost& m_host;
-  QPointer<CSaverWnd> m_saver;  // deletes itself when it closes
+  SaverHost& host_;
+  QPointer<CSaverWnd> saver_;  // deletes itself when it closes
 };
 
 }  // namespace vrel::saver

@@ -25,14 +25,14 @@ bool IsModifierKey(int key) {
 }  // namespace
 
 CSaverWnd::CSaverWnd(NewsEngine& engine, uint32_t seed, EndReport onEnd)
-    : m_canvas(*this),
-      m_scene(m_canvas, seed),
-      m_screens(m_scene,
+    : canvas_(*this),
+      scene_(canvas_, seed),
+      screens_(scene_,
                 [&engine, this](XmlDoc& digest, const std::string& previousFeedId) {
-                  BuildDigest(engine, digest, previousFeedId, [this] { return m_scene.Random().Next(); });
+                  BuildDigest(engine, digest, previousFeedId, [this] { return scene_.Random().Next(); });
                 }),
-      m_input(m_screens),
-      m_onEnd(std::move(onEnd)) {
+      input_(screens_),
+      onEnd_(std::move(onEnd)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_DeleteOnClose);
   setAutoFillBackground(false);
@@ -41,12 +41,12 @@ CSaverWnd::CSaverWnd(NewsEngine& engine, uint32_t seed, EndReport onEnd)
     setMouseTracking(true);
     setCursor(Qt::BlankCursor);
   }
-  connect(&m_timer, &QTimer::timeout, this, &CSaverWnd::Tick);
+  connect(&timer_, &QTimer::timeout, this, &CSaverWnd::Tick);
 }
 
 CSaverWnd::~CSaverWnd() {
-  m_timer.stop();
-  if (m_onEnd) m_onEnd(m_input.Get() ? m_screens.FeedId() : std::string());
+  timer_.stop();
+  if (onEnd_) onEnd_(input_.Get() ? screens_.FeedId() : std::string());
 }
 
 void CSaverWnd::ShowFullScreen() {
@@ -59,8 +59,8 @@ void CSaverWnd::ShowFullScreen() {
 }
 
 bool CSaverWnd::EmbedIn(unsigned long x11Window) {
-  m_parentProbe = std::make_unique<X11WindowProbe>(x11Window);
-  const std::optional<QSize> size = m_parentProbe->Size();
+  parentProbe_ = std::make_unique<X11WindowProbe>(x11Window);
+  const std::optional<QSize> size = parentProbe_->Size();
   QWindow* parent = size ? QWindow::fromWinId(WId(x11Window)) : nullptr;
   if (!parent) return false;
   setWindowFlags(Qt::Widget | Qt::FramelessWindowHint);
@@ -73,23 +73,23 @@ bool CSaverWnd::EmbedIn(unsigned long x11Window) {
 }
 
 void CSaverWnd::SetUpScene() {
-  m_scene.SetUp({0, 0, width(), height()});
+  scene_.SetUp({0, 0, width(), height()});
   update();
-  if (!m_timer.isActive()) m_timer.start(kTickMs);
+  if (!timer_.isActive()) timer_.start(kTickMs);
 }
 
 void CSaverWnd::Tick() {
   FollowParentWindow();
-  m_screens.Tick();
-  m_canvas.FinishStep();
+  screens_.Tick();
+  canvas_.FinishStep();
 }
 
 void CSaverWnd::FollowParentWindow() {
-  if (!m_parentProbe || ++m_ticksSinceProbe < kTicksPerProbe) return;
-  m_ticksSinceProbe = 0;
-  const std::optional<QSize> size = m_parentProbe->Size();
+  if (!parentProbe_ || ++ticksSinceProbe_ < kTicksPerProbe) return;
+  ticksSinceProbe_ = 0;
+  const std::optional<QSize> size = parentProbe_->Size();
   if (!size) {
-    m_timer.stop();
+    timer_.stop();
     emit parentWindowGone();
     CloseLater();
   } else if (*size != this->size()) {
@@ -99,11 +99,11 @@ void CSaverWnd::FollowParentWindow() {
 
 void CSaverWnd::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  m_canvas.Paint(painter, event->region());
+  canvas_.Paint(painter, event->region());
 }
 
 void CSaverWnd::resizeEvent(QResizeEvent*) {
-  const Rect& scene = m_scene.SceneRect();
+  const Rect& scene = scene_.SceneRect();
   if (scene.Width() != width() || scene.Height() != height()) SetUpScene();
 }
 
@@ -114,13 +114,13 @@ void CSaverWnd::keyPressEvent(QKeyEvent* event) {
   if (IsPreview() || IsModifierKey(event->key())) return;
   const QString text = event->text();
   const char32_t key = text.isEmpty() ? 0 : text.toUcs4().value(0);
-  if (m_input.OnKey(key) == SaverInput::Verdict::kClose) CloseLater();
+  if (input_.OnKey(key) == SaverInput::Verdict::kClose) CloseLater();
 }
 
 void CSaverWnd::mouseMoveEvent(QMouseEvent* event) {
   if (IsPreview()) return;
   const QPoint global = event->globalPosition().toPoint();
-  if (m_input.OnMouseMove({global.x(), global.y()}) == SaverInput::Verdict::kClose) CloseLater();
+  if (input_.OnMouseMove({global.x(), global.y()}) == SaverInput::Verdict::kClose) CloseLater();
 }
 
 void CSaverWnd::mousePressEvent(QMouseEvent*) {
@@ -132,8 +132,8 @@ void CSaverWnd::changeEvent(QEvent* event) {
   if (event->type() != QEvent::ActivationChange || IsPreview()) return;
   // Only a window that had the focus can lose it to another program.
   if (isActiveWindow()) {
-    m_wasActive = true;
-  } else if (m_wasActive) {
+    wasActive_ = true;
+  } else if (wasActive_) {
     CloseLater();
   }
 }

@@ -46,8 +46,8 @@ class CSaverWnd : public QWidget {
   // One 20 ms step; the timer calls it.
   void Tick();
 
-  SaverScreens& Screens() { return m_screens; }
-  bool IsPreview() const { return !m_onEnd; }
+  SaverScreens& Screens() { return screens_; }
+  bool IsPreview() const { return !onEnd_; }
 
  signals:
   // The foreign window that held this one is gone.
@@ -66,15 +66,15 @@ class CSaverWnd : public QWidget {
   void FollowParentWindow();
   void CloseLater();
 
-  QtAnimCanvas m_canvas;
-  AnimScene m_scene;
-  SaverScreens m_screens;
-  SaverInput m_input;
-  EndReport m_onEnd;
-  QTimer m_timer;
-  std::unique_ptr<X11WindowProbe> m_parentProbe;
-  int m_ticksSinceProbe = 0;
-  bool m_wasActive = false;
+  QtAnimCanvas canvas_;
+  AnimScene scene_;
+  SaverScreens screens_;
+  SaverInput input_;
+  EndReport onEnd_;
+  QTimer timer_;
+  std::unique_ptr<X11WindowProbe> parentProbe_;
+  int ticksSinceProbe_ = 0;
+  bool wasActive_ = false;
 };
 
 }  // namespace vrel::saver

@@ -15,18 +15,18 @@ struct X11WindowProbe::Connection {
   }
 };
 
-X11WindowProbe::X11WindowProbe(unsigned long window) : m_connection(std::make_unique<Connection>()), m_window(window) {
-  m_connection->xcb = xcb_connect(nullptr, nullptr);
+X11WindowProbe::X11WindowProbe(unsigned long window) : connection_(std::make_unique<Connection>()), window_(window) {
+  connection_->xcb = xcb_connect(nullptr, nullptr);
 }
 
 X11WindowProbe::~X11WindowProbe() = default;
 
 std::optional<QSize> X11WindowProbe::Size() const {
-  xcb_connection_t* xcb = m_connection->xcb;
-  if (!xcb || xcb_connection_has_error(xcb) || m_window == 0) return std::nullopt;
+  xcb_connection_t* xcb = connection_->xcb;
+  if (!xcb || xcb_connection_has_error(xcb) || window_ == 0) return std::nullopt;
   xcb_generic_error_t* error = nullptr;
   xcb_get_geometry_reply_t* reply =
-      xcb_get_geometry_reply(xcb, xcb_get_geometry(xcb, xcb_drawable_t(m_window)), &error);
+      xcb_get_geometry_reply(xcb, xcb_get_geometry(xcb, xcb_drawable_t(window_)), &error);
   std::free(error);
   if (!reply) return std::nullopt;
   const QSize size(reply->width, reply->height);

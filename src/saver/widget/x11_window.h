@@ -22,8 +22,8 @@ class X11WindowProbe {
 
  private:
   struct Connection;
-  std::unique_ptr<Connection> m_connection;
-  unsigned long m_window;
+  std::unique_ptr<Connection> connection_;
+  unsigned long window_;
 };
 
 }  // namespace vrel::saver
