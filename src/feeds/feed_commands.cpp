@@ -108,7 +108,7 @@ bool ApplyFeedSettings(NewsEngine& engine, int feedId, const FeedSettings& setti
     if (settings.scrapeChanged) {
       if (FirstChildOfFeed(db) != 0) db.RemoveChildElement();
       db.SetPositions(parent, feed, 0);
-      applied |= db.AddSubDocument(settings.items, AsChild);
+      applied |= db.AddSubDocument(settings.items, XmlDoc::AsChild);
     }
   }
   if (applied) engine.FeedListChanged();

@@ -16,7 +16,7 @@ namespace {
 
 bool HasContent(const std::string& text) { return text.find_first_not_of(" \t\r\n") != std::string::npos; }
 
-void ClearModified(XmlDoc& doc) { doc.SetDocumentFlags(doc.GetDocumentFlags() & ~Modified); }
+void ClearModified(XmlDoc& doc) { doc.SetDocumentFlags(doc.GetDocumentFlags() & ~XmlDoc::Modified); }
 
 // The element after n and its subtree in document order; 0 at the end.
 int NextAfterSubtree(const XmlDoc& doc, int n) {
@@ -92,7 +92,7 @@ void FeedDatabase::SalvageDamaged() {
     n = NextAfterSubtree(doc_, n);
   }
   doc_.SetDocumentText(feeds.empty() ? feeds : "<FEEDSTATUS>\r\n" + feeds + "</FEEDSTATUS>\r\n");
-  doc_.SetDocumentFlags(flags | Modified);
+  doc_.SetDocumentFlags(flags | XmlDoc::Modified);
 }
 
 void FeedDatabase::Replace(XmlDoc&& doc, const std::string& path) {
@@ -154,7 +154,7 @@ int FeedDatabase::EnterRoot() {
 
 int FeedDatabase::AddFeed(std::string_view uri, std::string_view title, std::string_view type) {
   const int root = EnterRoot();
-  doc_.AddElement("FEED", {}, AsChild);
+  doc_.AddElement("FEED", {}, XmlDoc::AsChild);
   doc_.SetPositions(root, doc_.GetChildPosition(), 0);
   doc_.SetAttribute("uri", uri);
   if (!type.empty()) doc_.SetAttribute("type", type);

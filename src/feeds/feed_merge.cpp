@@ -122,7 +122,7 @@ class CleanCopyWriter {
     out_ += ' ';
     out_ += name;
     out_ += "=\"";
-    out_ += ToMarkupText(value, EscapeQuotes);
+    out_ += ToMarkupText(value, XmlDoc::EscapeQuotes);
     out_ += '"';
   }
 
@@ -141,7 +141,7 @@ class CleanCopyWriter {
     if (text.find_first_of("\r\n") != std::string::npos) return true;
     const int parent = doc_.GetParentPosition();
     doc_.SetPositions(element, 0, 0);
-    const bool cdata = doc_.FindNode(kContentNodes) == CDataNode;
+    const bool cdata = doc_.FindNode(kContentNodes) == XmlDoc::CDataNode;
     doc_.SetPositions(parent, element, 0);
     return cdata;
   }

@@ -12,6 +12,6 @@
 namespace vrel {
 
 inline std::string MarkupText(std::string_view text) { return ToMarkupText(text); }
-inline std::string MarkupAttribute(std::string_view text) { return ToMarkupText(text, EscapeQuotes); }
+inline std::string MarkupAttribute(std::string_view text) { return ToMarkupText(text, XmlDoc::EscapeQuotes); }
 
 }  // namespace vrel

@@ -116,7 +116,7 @@ Outcome NewsEngine::MergeDownload(const std::string& address, std::string_view t
       db.SetAttribute(feed, "viewed", now);
     db.SetAttribute(feed, "arrivetime", now);
     db.SetPositions(db.GetParentPosition(), feed, 0);
-    db.AddSubDocument(copy.text, AsChild);
+    db.AddSubDocument(copy.text, XmlDoc::AsChild);
     NoteFeedUpdated(feedId);
   }
   FeedListChanged();

@@ -76,7 +76,7 @@ void AppendAttribute(std::string& out, const char* name, std::string_view value)
   out += ' ';
   out += name;
   out += "=\"";
-  out += ToMarkupText(value, EscapeQuotes);
+  out += ToMarkupText(value, XmlDoc::EscapeQuotes);
   out += '"';
 }
 

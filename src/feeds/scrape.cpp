@@ -93,7 +93,7 @@ void AddWebPageFeed(FeedDatabase& database, const std::string& address, std::str
   database.AddFeed(address, "Web Page " + std::to_string(id), "HTML");
   XmlDoc items;
   ParseScrapeList(scrapeList, items);
-  database.Document().AddSubDocument(items.GetDocumentText(), AsChild);
+  database.Document().AddSubDocument(items.GetDocumentText(), XmlDoc::AsChild);
 }
 
 // Gives each item of the feed's "items" the value found for it in page;
@@ -116,7 +116,7 @@ int ParseScrapeList(std::string_view list, XmlDoc& items) {
   XmlDoc fresh;
   fresh.AddElement("items");
   for (const ScrapeItem& item : parsed) {
-    fresh.AddElement(item.name.c_str(), {}, AsChild);
+    fresh.AddElement(item.name.c_str(), {}, XmlDoc::AsChild);
     fresh.SetChildAttribute("search", item.search);
     const std::string value = CarriedValue(items, item);
     if (!value.empty()) fresh.SetChildContent(value);

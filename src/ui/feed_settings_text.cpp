@@ -88,7 +88,7 @@ void ReplaceFirstChild(XmlDoc& feed, const std::string& element) {
   feed.SetPositions(0, 0, 0);
   feed.FindElement(nullptr);
   feed.SetPositions(feed.GetParentPosition(), feed.GetCurrentPosition(), 0);
-  feed.AddSubDocument(element, AsChild);
+  feed.AddSubDocument(element, XmlDoc::AsChild);
 }
 
 }  // namespace vrel::ui

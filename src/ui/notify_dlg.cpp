@@ -27,7 +27,7 @@ void CNotifyDlg::OnThreadMessage(XmlDoc& doc, int code) {
     if (!queue_.FindElement(nullptr)) queue_.AddElement("TIPS");
     queue_.SetPositions(0, 0, 0);
     queue_.FindElement(nullptr);
-    queue_.AddSubDocument(doc.GetDocumentText(), AsChild);
+    queue_.AddSubDocument(doc.GetDocumentText(), XmlDoc::AsChild);
     ShowNext();
   }
 }

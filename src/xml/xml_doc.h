@@ -18,14 +18,6 @@
 
 namespace vrel {
 
-// Document flags.
-enum DocFlag : uint32_t {
-  Utf16File = 1,   // last file read was UTF-16LE; the next save writes UTF-16LE
-  Modified = 2,    // set by every edit
-  Utf8Bom = 4,     // last file read had a UTF-8 byte order mark
-  IgnoreCase = 8,  // names compare without regard to case
-};
-
 // Flags of the flags-and-level word of an element record.
 enum RecordFlag : uint32_t {
   LevelMask = 0xFFFF,
@@ -34,35 +26,6 @@ enum RecordFlag : uint32_t {
   Unended = 1u << 20,        // no end tag; closed at its start tag
   ContainsError = 1u << 21,  // an erroneous node or stray end tag lies directly inside
   IllFormed = 1u << 23,      // set on the record below which a parse found errors
-};
-
-// Node types returned by ScanNode and FindNode.
-enum NodeType : int {
-  EndOfTextToken = -2,  // scanner only
-  ErrorToken = -1,      // scanner only
-  EndTagToken = 0,      // scanner only
-  ElementNode = 1,
-  TextNode = 2,
-  WhitespaceNode = 4,
-  CDataNode = 8,
-  ProcessingInstructionNode = 16,
-  CommentNode = 32,
-  DocumentTypeNode = 64,
-  LoneEndTagNode = 128,
-  ErrorNode = 0x8000,
-};
-
-// Option flags of edits and of ToMarkupText.
-enum EditFlag : unsigned {
-  AsCData = 1,
-  NoLineBreaks = 2,
-  SpaceBeforeSlash = 4,
-  KeepReferences = 8,
-  NoEndTag = 0x10,
-  EscapeQuotes = 0x100,
-  ReplaceContent = 0x1000,
-  InsertBefore = 0x2000,
-  AsChild = 0x4000,
 };
 
 // Limits that follow from the record layout.
@@ -111,6 +74,43 @@ struct XmlNode {
 
 class XmlDoc {
  public:
+  // Document flags.
+  enum DocFlag : uint32_t {
+    Utf16File = 1,   // last file read was UTF-16LE; the next save writes UTF-16LE
+    Modified = 2,    // set by every edit
+    Utf8Bom = 4,     // last file read had a UTF-8 byte order mark
+    IgnoreCase = 8,  // names compare without regard to case
+  };
+
+  // Node types returned by ScanNode and FindNode.
+  enum NodeType : int {
+    EndOfTextToken = -2,  // scanner only
+    ErrorToken = -1,      // scanner only
+    EndTagToken = 0,      // scanner only
+    ElementNode = 1,
+    TextNode = 2,
+    WhitespaceNode = 4,
+    CDataNode = 8,
+    ProcessingInstructionNode = 16,
+    CommentNode = 32,
+    DocumentTypeNode = 64,
+    LoneEndTagNode = 128,
+    ErrorNode = 0x8000,
+  };
+
+  // Option flags of edits and of ToMarkupText.
+  enum EditFlag : unsigned {
+    AsCData = 1,
+    NoLineBreaks = 2,
+    SpaceBeforeSlash = 4,
+    KeepReferences = 8,
+    NoEndTag = 0x10,
+    EscapeQuotes = 0x100,
+    ReplaceContent = 0x1000,
+    InsertBefore = 0x2000,
+    AsChild = 0x4000,
+  };
+
   XmlDoc();
   ~XmlDoc();
   XmlDoc(const XmlDoc& other);

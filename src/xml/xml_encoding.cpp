@@ -272,16 +272,16 @@ bool ReadDocumentFile(const std::string& path, std::string& text, std::string& r
     const std::u16string units = Utf16FromLittleEndian(payload);
     text = Utf16ToUtf8(units);
     if (payload.size() % 2 != 0) text += kReplacement;  // half a unit cannot be decoded
-    flags = (flags | Utf16File) & ~uint32_t(Utf8Bom);
+    flags = (flags | XmlDoc::Utf16File) & ~uint32_t(XmlDoc::Utf8Bom);
     result = kUtf16BomNote + std::to_string(units.size()) + " wide chars to " + std::to_string(text.size()) +
              " bytes";
     return true;
   }
   const char* note = "";
-  flags &= ~uint32_t(Utf16File | Utf8Bom);
+  flags &= ~uint32_t(XmlDoc::Utf16File | XmlDoc::Utf8Bom);
   if (std::string_view(bytes).starts_with(kUtf8Bom)) {
     bytes.erase(0, kUtf8Bom.size());
-    flags |= Utf8Bom;
+    flags |= XmlDoc::Utf8Bom;
     note = kUtf8BomNote;
   }
   text.swap(bytes);
@@ -294,7 +294,7 @@ bool WriteDocumentFile(const std::string& path, const std::string& text, std::st
   std::string utf16Bytes;
   std::string_view mark, body = text;
   std::string note;
-  if (flags & Utf16File) {
+  if (flags & XmlDoc::Utf16File) {
     const std::u16string units = Utf8ToUtf16(text);
     utf16Bytes = LittleEndianFromUtf16(units);
     mark = kUtf16LeBom;
@@ -302,7 +302,7 @@ bool WriteDocumentFile(const std::string& path, const std::string& text, std::st
     note = std::to_string(text.size()) + " bytes to " + kUtf16BomNote + std::to_string(units.size()) +
            " wide chars";
   } else {
-    const bool bom = (flags & Utf8Bom) != 0;
+    const bool bom = (flags & XmlDoc::Utf8Bom) != 0;
     if (bom) mark = kUtf8Bom;
     note = (bom ? kUtf8BomNote : "") + std::to_string(text.size()) + " bytes";
   }
@@ -315,8 +315,8 @@ bool WriteDocumentFile(const std::string& path, const std::string& text, std::st
 }
 
 std::string ToMarkupText(std::string_view text, unsigned flags) {
-  const std::string_view special = (flags & EscapeQuotes) ? "<&>'\"" : "<&>";
-  const bool keepReferences = (flags & KeepReferences) != 0;
+  const std::string_view special = (flags & XmlDoc::EscapeQuotes) ? "<&>'\"" : "<&>";
+  const bool keepReferences = (flags & XmlDoc::KeepReferences) != 0;
   std::string out;
   out.reserve(text.size() + text.size() / 10 + 7);
   size_t i = 0;

@@ -10,9 +10,10 @@
 namespace vrel {
 
 // Reads a file: UTF-16LE with FF FE is converted to UTF-8, a UTF-8 byte order
-// mark is dropped, anything else is taken byte for byte. Sets Utf16File and
-// Utf8Bom in flags and a note of what was read in result. On failure result
-// holds the system's message and text and flags are untouched.
+// mark is dropped, anything else is taken byte for byte. Sets
+// XmlDoc::Utf16File and XmlDoc::Utf8Bom in flags and a note of what was read
+// in result. On failure result holds the system's message and text and flags
+// are untouched.
 bool ReadDocumentFile(const std::string& path, std::string& text, std::string& result,
                       uint32_t& flags);
 
@@ -21,8 +22,8 @@ bool ReadDocumentFile(const std::string& path, std::string& text, std::string& r
 bool WriteDocumentFile(const std::string& path, const std::string& text, std::string& result,
                        uint32_t& flags);
 
-// Escapes "<&>" (and with EscapeQuotes "'" and the double quote too); with
-// KeepReferences well-formed references pass through.
+// Escapes "<&>" (and with XmlDoc::EscapeQuotes "'" and the double quote
+// too); with XmlDoc::KeepReferences well-formed references pass through.
 std::string ToMarkupText(std::string_view text, unsigned flags = 0);
 
 // Decodes the five predefined references and numeric character references.

@@ -85,7 +85,7 @@ TEST_F(XmlEditTest, SetContentReplacesTextOrOpensAnEmptyElement) {
   doc_.FindChildElement("t");
   EXPECT_TRUE(doc_.SetChildContent("a<b & \"c\""));
   doc_.FindChildElement("e");
-  EXPECT_TRUE(doc_.SetChildContent("x]]>y", AsCData));
+  EXPECT_TRUE(doc_.SetChildContent("x]]>y", XmlDoc::AsCData));
   doc_.FindChildElement("s");
   EXPECT_TRUE(doc_.SetChildContent(""));
   doc_.FindChildElement("p");
@@ -100,18 +100,18 @@ TEST_F(XmlEditTest, SetContentReplacesTextOrOpensAnEmptyElement) {
 TEST_F(XmlEditTest, SetContentOnNodesKeepsTheirKind) {
   Load("<r>text<![CDATA[c]]><!--m--><?p x?></y></r>");
   doc_.EnterElement();
-  ASSERT_EQ(doc_.FindNode(TextNode), TextNode);
+  ASSERT_EQ(doc_.FindNode(XmlDoc::TextNode), XmlDoc::TextNode);
   EXPECT_TRUE(doc_.SetContent("a < b"));
-  ASSERT_EQ(doc_.FindNode(CDataNode), CDataNode);
+  ASSERT_EQ(doc_.FindNode(XmlDoc::CDataNode), XmlDoc::CDataNode);
   EXPECT_FALSE(doc_.SetContent("x]]>y"));
   EXPECT_TRUE(doc_.SetContent("<new>"));
-  ASSERT_EQ(doc_.FindNode(CommentNode), CommentNode);
+  ASSERT_EQ(doc_.FindNode(XmlDoc::CommentNode), XmlDoc::CommentNode);
   EXPECT_FALSE(doc_.SetContent("a-->b"));
   EXPECT_TRUE(doc_.SetContent(" note "));
-  ASSERT_EQ(doc_.FindNode(ProcessingInstructionNode), ProcessingInstructionNode);
+  ASSERT_EQ(doc_.FindNode(XmlDoc::ProcessingInstructionNode), XmlDoc::ProcessingInstructionNode);
   EXPECT_FALSE(doc_.SetContent("a?>b"));
   EXPECT_TRUE(doc_.SetAttribute(doc_.GetCurrentPosition(), "y", "2"));
-  ASSERT_EQ(doc_.FindNode(LoneEndTagNode), LoneEndTagNode);
+  ASSERT_EQ(doc_.FindNode(XmlDoc::LoneEndTagNode), XmlDoc::LoneEndTagNode);
   EXPECT_FALSE(doc_.SetContent("z"));
   EXPECT_EQ(doc_.GetDocumentText(), "<r>a &lt; b<![CDATA[<new>]]><!-- note --><?p x y=\"2\"?></y></r>");
   EXPECT_EQ(CheckXmlIndex(doc_), "");
@@ -119,9 +119,9 @@ TEST_F(XmlEditTest, SetContentOnNodesKeepsTheirKind) {
 
 TEST_F(XmlEditTest, AddElementOpensAnEmptyParentWithLineBreaks) {
   Load("<FEEDSTATUS/>\r\n");
-  EXPECT_TRUE(doc_.AddElement("FEED", "", AsChild));
+  EXPECT_TRUE(doc_.AddElement("FEED", "", XmlDoc::AsChild));
   ExpectText("<FEEDSTATUS>\r\n<FEED/>\r\n</FEEDSTATUS>\r\n");
-  EXPECT_TRUE(doc_.AddElement("FEED", "a<b & \"q\"", AsChild));
+  EXPECT_TRUE(doc_.AddElement("FEED", "a<b & \"q\"", XmlDoc::AsChild));
   ExpectText("<FEEDSTATUS>\r\n<FEED/>\r\n<FEED>a&lt;b &amp; \"q\"</FEED>\r\n</FEEDSTATUS>\r\n");
   EXPECT_EQ(doc_.GetChildContent(), "a<b & \"q\"");
   EXPECT_TRUE(doc_.AddElement("TOP"));  // after the current element, at the top level
@@ -133,56 +133,57 @@ TEST_F(XmlEditTest, AddElementIntoEmptyContentAndFlags) {
   Load("<r><a></a></r>");
   doc_.FindChildElement("a");
   doc_.SetPositions(1, doc_.GetChildPosition(), 0);
-  EXPECT_TRUE(doc_.AddElement("b", "", AsChild | SpaceBeforeSlash));
+  EXPECT_TRUE(doc_.AddElement("b", "", XmlDoc::AsChild | XmlDoc::SpaceBeforeSlash));
   ExpectText("<r><a>\r\n<b />\r\n</a></r>");
-  EXPECT_TRUE(doc_.AddElement("c", "v", AsChild | NoLineBreaks | AsCData));
+  EXPECT_TRUE(doc_.AddElement("c", "v", XmlDoc::AsChild | XmlDoc::NoLineBreaks | XmlDoc::AsCData));
   ExpectText("<r><a>\r\n<b /><c><![CDATA[v]]></c>\r\n</a></r>");
-  EXPECT_TRUE(doc_.AddElement("d", "", AsChild | NoEndTag | NoLineBreaks | InsertBefore));
+  EXPECT_TRUE(
+      doc_.AddElement("d", "", XmlDoc::AsChild | XmlDoc::NoEndTag | XmlDoc::NoLineBreaks | XmlDoc::InsertBefore));
   EXPECT_TRUE(doc_.GetRecord(doc_.GetChildPosition())->Has(Unended));
   EXPECT_EQ(doc_.GetDocumentText(), "<r><a>\r\n<b /><d><c><![CDATA[v]]></c>\r\n</a></r>");
-  EXPECT_FALSE(doc_.AddElement("a", "", AsChild | NoEndTag));  // it would end at "</a>"
+  EXPECT_FALSE(doc_.AddElement("a", "", XmlDoc::AsChild | XmlDoc::NoEndTag));  // it would end at "</a>"
   EXPECT_EQ(CheckXmlIndex(doc_), "");
   for (const char* bad : {"", "1a", "a b", "a/", "a>", "<a", "a&b"}) EXPECT_FALSE(doc_.AddElement(bad)) << bad;
   doc_.SetPositions(0, 0, 0);
-  EXPECT_FALSE(doc_.AddElement("x", "", AsChild));  // no current element
+  EXPECT_FALSE(doc_.AddElement("x", "", XmlDoc::AsChild));  // no current element
 }
 
 TEST_F(XmlEditTest, AddSubDocumentInsertsTheParsedElements) {
   Load("<r>\r\n<a/>\r\n</r>");
   doc_.FindChildElement("a");
-  EXPECT_TRUE(doc_.AddSubDocument("<?xml version='1.0'?>\n<n x='1'><m>t</m></n>\n", AsChild));
+  EXPECT_TRUE(doc_.AddSubDocument("<?xml version='1.0'?>\n<n x='1'><m>t</m></n>\n", XmlDoc::AsChild));
   ExpectText("<r>\r\n<a/>\r\n<n x='1'><m>t</m></n>\r\n</r>");
   EXPECT_EQ(doc_.GetChildTagName(), "n");
   EXPECT_EQ(doc_.GetRecord(doc_.GetChildPosition())->Level(), 1u);
-  EXPECT_FALSE(doc_.AddSubDocument("<p/> <q/>", AsChild));  // several elements: inserted, but false
+  EXPECT_FALSE(doc_.AddSubDocument("<p/> <q/>", XmlDoc::AsChild));  // several elements: inserted, but false
   ExpectText("<r>\r\n<a/>\r\n<n x='1'><m>t</m></n>\r\n<p/> <q/>\r\n</r>");
   EXPECT_EQ(doc_.GetChildTagName(), "p");
-  EXPECT_FALSE(doc_.AddSubDocument("<u><1x></u>", AsChild));  // not well-formed: verbatim, no line break
+  EXPECT_FALSE(doc_.AddSubDocument("<u><1x></u>", XmlDoc::AsChild));  // not well-formed: verbatim, no line break
   ExpectText("<r>\r\n<a/>\r\n<n x='1'><m>t</m></n>\r\n<p/><u><1x></u> <q/>\r\n</r>");
   EXPECT_EQ(doc_.GetChildTagName(), "u");
   EXPECT_TRUE(doc_.GetRecord(doc_.GetChildPosition())->Has(ContainsError));
   const std::string before = doc_.GetDocumentText();
   for (const char* refused : {"</r><evil/>", "<r><w>", "<w>x</w><!-- open", "<w a='x", ""})
-    EXPECT_FALSE(doc_.AddSubDocument(refused, AsChild)) << refused;
+    EXPECT_FALSE(doc_.AddSubDocument(refused, XmlDoc::AsChild)) << refused;
   EXPECT_EQ(doc_.GetDocumentText(), before);
   EXPECT_EQ(CheckXmlIndex(doc_), "");
 }
 
 TEST_F(XmlEditTest, AddSubDocumentPassesContainsErrorToTheParent) {
   Load("<r/>");
-  EXPECT_FALSE(doc_.AddSubDocument("<1x><k/>", AsChild));
+  EXPECT_FALSE(doc_.AddSubDocument("<1x><k/>", XmlDoc::AsChild));
   EXPECT_TRUE(doc_.GetRecord(1)->Has(ContainsError));
   EXPECT_EQ(doc_.GetDocumentText(), "<r><1x><k/></r>");
   EXPECT_EQ(ReparseDiffers(doc_), "");
   // Text right behind a stray "<" would make a tag of it.
   Load("<r>a <</r>");
-  EXPECT_FALSE(doc_.AddSubDocument("b/>", AsChild));
+  EXPECT_FALSE(doc_.AddSubDocument("b/>", XmlDoc::AsChild));
   XmlDoc stray;  // nor would removing what stands between them
   stray.SetDocumentText("<r>a <<b/>c</r>");
   stray.SetPositions(1, 2, 0);
   EXPECT_FALSE(stray.RemoveElement());
   EXPECT_EQ(stray.GetDocumentText(), "<r>a <<b/>c</r>");
-  EXPECT_FALSE(doc_.AddSubDocument("<1b>", AsChild));
+  EXPECT_FALSE(doc_.AddSubDocument("<1b>", XmlDoc::AsChild));
   EXPECT_EQ(doc_.GetDocumentText(), "<r>a <<1b></r>");
   EXPECT_EQ(ReparseDiffers(doc_), "");
 }
@@ -196,8 +197,8 @@ TEST_F(XmlEditTest, RemoveTakesTheLineBreakAndReusesNumbers) {
   ExpectText("<r>\r\n<a/>\r\n<d/></r>");
   EXPECT_EQ(doc_.GetRecord(b)->flagsAndLevel, uint32_t(Removed));
   const int high = doc_.GetHighWaterMark();
-  EXPECT_TRUE(doc_.AddElement("e", "", AsChild));
-  EXPECT_TRUE(doc_.AddElement("f", "", AsChild));
+  EXPECT_TRUE(doc_.AddElement("e", "", XmlDoc::AsChild));
+  EXPECT_TRUE(doc_.AddElement("f", "", XmlDoc::AsChild));
   EXPECT_EQ(doc_.GetHighWaterMark(), high);  // both numbers came from the free list
   ExpectText("<r>\r\n<a/>\r\n<e/>\r\n<f/>\r\n<d/></r>");
   ASSERT_TRUE(doc_.FindElement("/r/d"));
@@ -216,7 +217,7 @@ TEST_F(XmlEditTest, RemovingTheOnlyChildLeavesTheSpaceBeforeIt) {
 
 TEST_F(XmlEditTest, EditsAtTheVeryEndOfTheText) {
   Load("<r/>");
-  EXPECT_TRUE(doc_.AddElement("s", "", NoLineBreaks));
+  EXPECT_TRUE(doc_.AddElement("s", "", XmlDoc::NoLineBreaks));
   ExpectText("<r/><s/>");
   EXPECT_TRUE(doc_.RemoveElement());
   ExpectText("<r/>");
@@ -229,7 +230,7 @@ TEST_F(XmlEditTest, EditsAtTheVeryEndOfTheText) {
   Load("<r/><!-- open");
   EXPECT_FALSE(doc_.AddElement("late"));
   EXPECT_FALSE(doc_.AddSubDocument("<late/>"));
-  EXPECT_TRUE(doc_.AddElement("inside", "", AsChild));
+  EXPECT_TRUE(doc_.AddElement("inside", "", XmlDoc::AsChild));
   EXPECT_EQ(doc_.GetDocumentText(), "<r>\r\n<inside/>\r\n</r><!-- open");
   EXPECT_EQ(ReparseDiffers(doc_), "");
   EXPECT_FALSE(doc_.AddElement("late"));
@@ -238,7 +239,7 @@ TEST_F(XmlEditTest, EditsAtTheVeryEndOfTheText) {
 TEST_F(XmlEditTest, CurrentNodeFollowsEditsBeforeIt) {
   Load("<r><a/><b/>tail text</r>");
   doc_.EnterElement();
-  ASSERT_EQ(doc_.FindNode(TextNode), TextNode);
+  ASSERT_EQ(doc_.FindNode(XmlDoc::TextNode), XmlDoc::TextNode);
   EXPECT_FALSE(doc_.SetAttribute(3, "x", "1"));  // the current position is a text node
   EXPECT_TRUE(doc_.SetAttribute(2, "x", "a long value"));
   EXPECT_EQ(doc_.GetContent(), "tail text");
@@ -249,23 +250,23 @@ TEST_F(XmlEditTest, CurrentNodeFollowsEditsBeforeIt) {
   doc_.FindChildElement("t");
   doc_.EnterElement();
   doc_.EnterElement();
-  ASSERT_EQ(doc_.FindNode(TextNode), TextNode);
+  ASSERT_EQ(doc_.FindNode(XmlDoc::TextNode), XmlDoc::TextNode);
   EXPECT_TRUE(doc_.SetContent(doc_.GetParentPosition(), "x"));
   EXPECT_EQ(doc_.GetNodeType(), 0);
   EXPECT_EQ(doc_.GetContent(), "");
-  EXPECT_EQ(doc_.FindNode(TextNode), TextNode);
+  EXPECT_EQ(doc_.FindNode(XmlDoc::TextNode), XmlDoc::TextNode);
   EXPECT_EQ(doc_.GetContent(), "x");
 }
 
 TEST_F(XmlEditTest, DeepAndLargeDocumentsStayConsistent) {
   Load("<r/>");
-  for (int i = 0; i < 300; ++i) ASSERT_TRUE(doc_.AddElement("d", "", AsChild)) << i;
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(doc_.AddElement("d", "", XmlDoc::AsChild)) << i;
   for (int i = 0; i < 300; ++i) doc_.EnterElement();
   EXPECT_EQ(ReparseDiffers(doc_), "");
   XmlDoc big;
   big.SetDocumentText("<r/>");
   big.FindElement();
-  for (int i = 0; i < 70000; ++i) ASSERT_TRUE(big.AddElement("i", "", AsChild | NoLineBreaks));
+  for (int i = 0; i < 70000; ++i) ASSERT_TRUE(big.AddElement("i", "", XmlDoc::AsChild | XmlDoc::NoLineBreaks));
   EXPECT_EQ(CheckXmlIndex(big), "");
   EXPECT_EQ(big.GetHighWaterMark(), 70002);
 }

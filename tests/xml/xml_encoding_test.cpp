@@ -56,37 +56,37 @@ TEST_F(EncodingFileTest, ReadsEachEncodingAndTinyFiles) {
   const ReadCase cases[] = {
       {"", "", "0 bytes", 0},
       {"\xFF", "\xFF", "1 bytes", 0},
-      {"\xFF\xFE", "", "UTF-16LE BOM + 0 wide chars to 0 bytes", Utf16File},
+      {"\xFF\xFE", "", "UTF-16LE BOM + 0 wide chars to 0 bytes", XmlDoc::Utf16File},
       {"\xEF\xBB", "\xEF\xBB", "2 bytes", 0},
-      {"\xEF\xBB\xBF", "", "UTF-8 BOM + 0 bytes", Utf8Bom},
-      {"\xFF\xFE\x41", "?", "UTF-16LE BOM + 0 wide chars to 1 bytes", Utf16File},
+      {"\xEF\xBB\xBF", "", "UTF-8 BOM + 0 bytes", XmlDoc::Utf8Bom},
+      {"\xFF\xFE\x41", "?", "UTF-16LE BOM + 0 wide chars to 1 bytes", XmlDoc::Utf16File},
       {"<a>\0b</a>"s, "<a>\0b</a>"s, "9 bytes", 0},
-      {"\xEF\xBB\xBF<a/>", "<a/>", "UTF-8 BOM + 4 bytes", Utf8Bom},
+      {"\xEF\xBB\xBF<a/>", "<a/>", "UTF-8 BOM + 4 bytes", XmlDoc::Utf8Bom},
       // A, e acute, NUL, a pair for U+1F600, B.
       {"\xFF\xFE\x41\0\xE9\0\0\0\x3D\xD8\x00\xDE\x42\0"s, "A\xC3\xA9\0\xF0\x9F\x98\x80\x42"s,
-       "UTF-16LE BOM + 6 wide chars to 9 bytes", Utf16File},
+       "UTF-16LE BOM + 6 wide chars to 9 bytes", XmlDoc::Utf16File},
       // A lone low surrogate, a high one before A, an odd last byte.
-      {"\xFF\xFE\x00\xDC\x00\xD8\x41\0B"s, "??A?", "UTF-16LE BOM + 3 wide chars to 4 bytes", Utf16File},
-      {"\xFF\xFE\x41\0\x00\xD8"s, "A?", "UTF-16LE BOM + 2 wide chars to 2 bytes", Utf16File},
+      {"\xFF\xFE\x00\xDC\x00\xD8\x41\0B"s, "??A?", "UTF-16LE BOM + 3 wide chars to 4 bytes", XmlDoc::Utf16File},
+      {"\xFF\xFE\x41\0\x00\xD8"s, "A?", "UTF-16LE BOM + 2 wide chars to 2 bytes", XmlDoc::Utf16File},
   };
   for (const ReadCase& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.bytes));
     std::string text = "old", result;
-    uint32_t flags = Utf16File | Utf8Bom | Modified | IgnoreCase;
+    uint32_t flags = XmlDoc::Utf16File | XmlDoc::Utf8Bom | XmlDoc::Modified | XmlDoc::IgnoreCase;
     ASSERT_TRUE(ReadDocumentFile(Put("in.xml", c.bytes), text, result, flags));
     EXPECT_EQ(text, c.text);
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(flags, c.flags | Modified | IgnoreCase);
+    EXPECT_EQ(flags, c.flags | XmlDoc::Modified | XmlDoc::IgnoreCase);
   }
 }
 
 TEST_F(EncodingFileTest, FailedReadLeavesTextAndFlags) {
   for (const std::string& path : {PathOf("missing.xml"), folder_.string()}) {
     std::string text = "kept", result;
-    uint32_t flags = Utf8Bom;
+    uint32_t flags = XmlDoc::Utf8Bom;
     EXPECT_FALSE(ReadDocumentFile(path, text, result, flags));
     EXPECT_EQ(text, "kept");
-    EXPECT_EQ(flags, uint32_t(Utf8Bom));
+    EXPECT_EQ(flags, uint32_t(XmlDoc::Utf8Bom));
     EXPECT_EQ(result, path == folder_ ? "Is a directory" : "No such file or directory");
   }
 }
@@ -100,16 +100,16 @@ TEST_F(EncodingFileTest, WritesInTheEncodingItWasRead) {
   };
   const WriteCase cases[] = {
       {0, text, "14 bytes"},
-      {Utf8Bom, "\xEF\xBB\xBF" + text, "UTF-8 BOM + 14 bytes"},
-      {Utf16File, "\xFF\xFE<\0a\0>\0\xE9\0\0\0\x3D\xD8\x00\xDE<\0/\0a\0>\0"s,
+      {XmlDoc::Utf8Bom, "\xEF\xBB\xBF" + text, "UTF-8 BOM + 14 bytes"},
+      {XmlDoc::Utf16File, "\xFF\xFE<\0a\0>\0\xE9\0\0\0\x3D\xD8\x00\xDE<\0/\0a\0>\0"s,
        "14 bytes to UTF-16LE BOM + 11 wide chars"},
   };
   for (const WriteCase& c : cases) {
     std::string result;
-    uint32_t flags = c.flags | Modified;
+    uint32_t flags = c.flags | XmlDoc::Modified;
     ASSERT_TRUE(WriteDocumentFile(PathOf("out.xml"), text, result, flags));
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(flags, c.flags | Modified);
+    EXPECT_EQ(flags, c.flags | XmlDoc::Modified);
     EXPECT_EQ(Bytes(PathOf("out.xml")), c.bytes);
     EXPECT_EQ(EntriesInFolder(), 1u) << "no temporary file is left";
 
@@ -123,7 +123,7 @@ TEST_F(EncodingFileTest, WritesInTheEncodingItWasRead) {
 
 TEST_F(EncodingFileTest, Utf16WriteTurnsBadUtf8IntoQuestionMarks) {
   std::string result;
-  uint32_t flags = Utf16File;
+  uint32_t flags = XmlDoc::Utf16File;
   ASSERT_TRUE(WriteDocumentFile(PathOf("out.xml"), "a\xC3\x62\xC0\xBC", result, flags));
   EXPECT_EQ(Bytes(PathOf("out.xml")), "\xFF\xFE\x61\0?\0b\0?\0"s);
 }
@@ -173,13 +173,13 @@ TEST_F(EncodingFileTest, FailedWriteKeepsOldFileAndReportsTheSystemMessage) {
 
 TEST(ToMarkupTextTest, EscapesContentAttributesAndKeepsReferences) {
   EXPECT_EQ(ToMarkupText("a<b & \"c\" 'd' >"), "a&lt;b &amp; \"c\" 'd' &gt;");
-  EXPECT_EQ(ToMarkupText("a<b & \"c\" 'd'", EscapeQuotes), "a&lt;b &amp; &quot;c&quot; &apos;d&apos;");
+  EXPECT_EQ(ToMarkupText("a<b & \"c\" 'd'", XmlDoc::EscapeQuotes), "a&lt;b &amp; &quot;c&quot; &apos;d&apos;");
   EXPECT_EQ(ToMarkupText("x\0<y"s), "x\0&lt;y"s);
-  EXPECT_EQ(ToMarkupText("&amp; &#169; &x-1.y:_; &_a; &:b;", KeepReferences),
+  EXPECT_EQ(ToMarkupText("&amp; &#169; &x-1.y:_; &_a; &:b;", XmlDoc::KeepReferences),
             "&amp; &#169; &x-1.y:_; &_a; &:b;");
   // Not references: a lone "&", one at the end, no name, a bad first or inner
   // character, no ";".
-  EXPECT_EQ(ToMarkupText("a & b&;&1a;&a b;&abc&", KeepReferences | EscapeQuotes),
+  EXPECT_EQ(ToMarkupText("a & b&;&1a;&a b;&abc&", XmlDoc::KeepReferences | XmlDoc::EscapeQuotes),
             "a &amp; b&amp;;&amp;1a;&amp;a b;&amp;abc&amp;");
   EXPECT_EQ(ToMarkupText("&amp;"), "&amp;amp;");
 }

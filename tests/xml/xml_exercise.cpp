@@ -60,14 +60,16 @@ constexpr std::string_view kFragments[] = {"<n/>",
                                            "<?pi x?><s/>",
                                            "<1bad>",
                                            ""};
-constexpr unsigned kEditFlags[] = {AsCData,      NoLineBreaks,   SpaceBeforeSlash, KeepReferences, NoEndTag,
-                                   EscapeQuotes, ReplaceContent, InsertBefore,     AsChild};
-constexpr int kNodeMasks[] = {0,
-                              123,
-                              ElementNode,
-                              TextNode | WhitespaceNode,
-                              CDataNode | CommentNode,
-                              ErrorNode | LoneEndTagNode | DocumentTypeNode | ProcessingInstructionNode};
+constexpr unsigned kEditFlags[] = {XmlDoc::AsCData,        XmlDoc::NoLineBreaks, XmlDoc::SpaceBeforeSlash,
+                                   XmlDoc::KeepReferences, XmlDoc::NoEndTag,     XmlDoc::EscapeQuotes,
+                                   XmlDoc::ReplaceContent, XmlDoc::InsertBefore, XmlDoc::AsChild};
+constexpr int kNodeMasks[] = {
+    0,
+    123,
+    XmlDoc::ElementNode,
+    XmlDoc::TextNode | XmlDoc::WhitespaceNode,
+    XmlDoc::CDataNode | XmlDoc::CommentNode,
+    XmlDoc::ErrorNode | XmlDoc::LoneEndTagNode | XmlDoc::DocumentTypeNode | XmlDoc::ProcessingInstructionNode};
 
 // The edits come from the input's last bytes, read backwards, so that the
 // front of a seed stays a plain document.
@@ -93,7 +95,7 @@ class Choices {
     return std::string(bytes_.substr(start, Byte() % 48));
   }
   unsigned Flags() {
-    if (Coin()) return Coin() ? unsigned(AsChild) : 0u;
+    if (Coin()) return Coin() ? unsigned(XmlDoc::AsChild) : 0u;
     unsigned flags = 0;
     unsigned bits = Byte();
     bits |= Byte() << 8;
@@ -180,7 +182,7 @@ std::string CheckNodeWalk(XmlDoc& doc, int mask) {
   int depth = 0;
   for (size_t calls = 0; calls < limit; ++calls) {
     const int type = doc.FindNode(mask);
-    if (type == ElementNode) {
+    if (type == XmlDoc::ElementNode) {
       doc.EnterElement();
       ++depth;
     } else if (type == 0) {
@@ -199,10 +201,10 @@ std::string CheckNodeWalk(XmlDoc& doc, int mask) {
 
 // Round trips of the escaping and the conversions over the raw bytes.
 std::string CheckEncodings(std::string_view bytes) {
-  for (unsigned flags : {0u, unsigned(EscapeQuotes)}) {
+  for (unsigned flags : {0u, unsigned(XmlDoc::EscapeQuotes)}) {
     if (FromMarkupText(ToMarkupText(bytes, flags)) != bytes) return "escaping does not round-trip";
   }
-  if (ToMarkupText(bytes, KeepReferences).find_first_of("<>") != std::string::npos)
+  if (ToMarkupText(bytes, XmlDoc::KeepReferences).find_first_of("<>") != std::string::npos)
     return "kept references let < or > through";
   if (FromMarkupText(bytes).size() > bytes.size()) return "decoding grew the text";
   XmlDoc wrapped;
@@ -251,7 +253,7 @@ class Exerciser {
   explicit Exerciser(std::string_view bytes) : bytes_(bytes), choices_(bytes) {}
 
   std::string Run() {
-    if (choices_.Coin()) doc_.SetDocumentFlags(IgnoreCase);
+    if (choices_.Coin()) doc_.SetDocumentFlags(XmlDoc::IgnoreCase);
     doc_.SetDocumentText(bytes_);
     std::string fault = CheckXmlIndex(doc_);
     if (!fault.empty()) return Fail("parse", fault);
@@ -380,7 +382,7 @@ class Exerciser {
       case 2:
         return doc_.RemoveAttribute(target, name.c_str());
       case 3: {
-        const unsigned flags = choices_.Coin() ? unsigned(AsCData) : 0u;
+        const unsigned flags = choices_.Coin() ? unsigned(XmlDoc::AsCData) : 0u;
         return choices_.Coin() ? doc_.SetContent(text, flags) : doc_.SetContent(target, text, flags);
       }
       default:
@@ -391,7 +393,7 @@ class Exerciser {
   std::string EditAndCheck() {
     std::vector<std::pair<int, std::string>> before;
     for (int n : elements_) before.emplace_back(n, doc_.GetElementName(n));
-    doc_.SetDocumentFlags(doc_.GetDocumentFlags() & ~uint32_t(Modified));
+    doc_.SetDocumentFlags(doc_.GetDocumentFlags() & ~uint32_t(XmlDoc::Modified));
     std::vector<int> removed;
     const bool done = Edit(removed);
     if (!done) removed.clear();

@@ -117,7 +117,7 @@ class IndexChecker {
     if (!end.starts_with("</") || end.back() != '>')
       return Describe(n, "end tag is not </...>: " + std::string(end));
     const std::string_view startName = TagName(tag, 1), endName = TagName(end, 2);
-    const bool same = (doc_.GetDocumentFlags() & IgnoreCase)
+    const bool same = (doc_.GetDocumentFlags() & XmlDoc::IgnoreCase)
                           ? startName.size() == endName.size() &&
                                 ::strncasecmp(startName.data(), endName.data(), startName.size()) == 0
                           : startName == endName;

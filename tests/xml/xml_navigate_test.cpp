@@ -84,7 +84,7 @@ TEST_F(XmlNavigateTest, NamesMatchWholeAndOptionallyWithoutCase) {
   EXPECT_TRUE(doc_.FindElement("FEEDSTATUS attr"));  // the name ends at " =/[]"
   doc_.SetPositions(0, 0, 0);
   EXPECT_FALSE(doc_.FindElement("feedstatus"));
-  doc_.SetDocumentFlags(IgnoreCase);
+  doc_.SetDocumentFlags(XmlDoc::IgnoreCase);
   EXPECT_TRUE(doc_.FindElement("feedstatus/feed[@URI]"));
 }
 
@@ -128,28 +128,28 @@ TEST(XmlReadTest, FindNodeStepsThroughContent) {
   doc.FindElement();
   doc.EnterElement();
   std::vector<std::tuple<int, std::string, std::string>> seen;
-  for (int type; (type = doc.FindNode(123 | ErrorNode | LoneEndTagNode)) != 0;)
+  for (int type; (type = doc.FindNode(123 | XmlDoc::ErrorNode | XmlDoc::LoneEndTagNode)) != 0;)
     seen.emplace_back(type, doc.GetNodeName(), doc.GetContent());
   const std::vector<std::tuple<int, std::string, std::string>> expected = {
-      {TextNode, "#text", "t1 &"},
-      {CommentNode, "#comment", "c"},
-      {ElementNode, "a", ""},
-      {CDataNode, "#cdata-section", "d"},
-      {ProcessingInstructionNode, "pi", "pi x='1'"},
-      {LoneEndTagNode, "b", "b"},
-      {ErrorNode, "", "<1 x>"}};
+      {XmlDoc::TextNode, "#text", "t1 &"},
+      {XmlDoc::CommentNode, "#comment", "c"},
+      {XmlDoc::ElementNode, "a", ""},
+      {XmlDoc::CDataNode, "#cdata-section", "d"},
+      {XmlDoc::ProcessingInstructionNode, "pi", "pi x='1'"},
+      {XmlDoc::LoneEndTagNode, "b", "b"},
+      {XmlDoc::ErrorNode, "", "<1 x>"}};
   EXPECT_EQ(seen, expected);
   // The processing instruction's attributes, as for an element.
   doc.SetPositions(0, 1, 0);
   doc.EnterElement();
-  ASSERT_EQ(doc.FindNode(ProcessingInstructionNode), ProcessingInstructionNode);
+  ASSERT_EQ(doc.FindNode(XmlDoc::ProcessingInstructionNode), XmlDoc::ProcessingInstructionNode);
   EXPECT_EQ(doc.GetAttribute(doc.GetCurrentPosition(), "x"), "1");
   // White space counts with mask 0; the document type names its root.
   doc.SetPositions(0, 0, 0);
-  EXPECT_EQ(doc.FindNode(0), DocumentTypeNode);
+  EXPECT_EQ(doc.FindNode(0), XmlDoc::DocumentTypeNode);
   EXPECT_EQ(doc.GetNodeName(), "r");
   doc.SetPositions(1, 0, 0);
-  EXPECT_EQ(doc.FindNode(CDataNode), CDataNode);
+  EXPECT_EQ(doc.FindNode(XmlDoc::CDataNode), XmlDoc::CDataNode);
   EXPECT_EQ(doc.GetCurrentPosition(), 2);  // the element before the node
 }
 

@@ -113,7 +113,7 @@ TEST(XmlParseTest, DeepStacksMatchEndTagsByName) {
   for (int i = 0; i < 20000; ++i) text += "</stray>";
   text += "</a></mid></r>";
   XmlDoc doc;
-  doc.SetDocumentFlags(IgnoreCase);
+  doc.SetDocumentFlags(XmlDoc::IgnoreCase);
   const Parsed p = Parse(doc, text);
   EXPECT_EQ(p.result, "No start tag for end tag 'stray' at offset 9005");
   EXPECT_EQ(p.check, "");
@@ -153,9 +153,9 @@ TEST(XmlParseTest, IncorrectAndUnterminatedNodes) {
   // An incorrect node ends before the next "<", which starts a node of its own.
   scanner.text = "<<a/>";
   scanner.textLength = 5;
-  EXPECT_EQ(XmlDoc::ScanNode(scanner, node), ErrorToken);
+  EXPECT_EQ(XmlDoc::ScanNode(scanner, node), XmlDoc::ErrorToken);
   EXPECT_EQ(node.length, 1);
-  EXPECT_EQ(XmlDoc::ScanNode(scanner, node), ElementNode);
+  EXPECT_EQ(XmlDoc::ScanNode(scanner, node), XmlDoc::ElementNode);
 }
 
 TEST(XmlParseTest, EmptyElementNeedsSlashAfterNameBlankOrQuote) {
@@ -184,7 +184,7 @@ TEST(XmlParseTest, QuotesCommentsAndDoctypeHideTheirMarkup) {
 TEST(XmlParseTest, IgnoreCaseMatchesEndTags) {
   XmlDoc doc;
   EXPECT_FALSE(Parse(doc, "<Item></ITEM>").wellFormed);
-  doc.SetDocumentFlags(IgnoreCase);
+  doc.SetDocumentFlags(XmlDoc::IgnoreCase);
   EXPECT_TRUE(Parse(doc, "<Item></ITEM>").wellFormed);
 }
 
@@ -203,14 +203,14 @@ TEST(XmlParseTest, ScanNodeTypesAndSpans) {
   scanner.textLength = int32_t(text.size());
   XmlNode node;
   std::vector<std::tuple<int, int, std::string>> seen;
-  for (int type; (type = XmlDoc::ScanNode(scanner, node)) != EndOfTextToken;)
+  for (int type; (type = XmlDoc::ScanNode(scanner, node)) != XmlDoc::EndOfTextToken;)
     seen.emplace_back(type, node.length, node.name);
   const std::vector<std::tuple<int, int, std::string>> expected = {
-      {WhitespaceNode, 2, ""},    {ProcessingInstructionNode, 12, "pi"},
-      {TextNode, 2, ""},          {TextNode, 1, ""},
-      {CommentNode, 8, ""},       {CDataNode, 13, ""},
-      {DocumentTypeNode, 12, ""}, {ElementNode, 6, "e"},
-      {EndTagToken, 6, ""}};
+      {XmlDoc::WhitespaceNode, 2, ""},    {XmlDoc::ProcessingInstructionNode, 12, "pi"},
+      {XmlDoc::TextNode, 2, ""},          {XmlDoc::TextNode, 1, ""},
+      {XmlDoc::CommentNode, 8, ""},       {XmlDoc::CDataNode, 13, ""},
+      {XmlDoc::DocumentTypeNode, 12, ""}, {XmlDoc::ElementNode, 6, "e"},
+      {XmlDoc::EndTagToken, 6, ""}};
   EXPECT_EQ(seen, expected);
   EXPECT_EQ(
       std::string_view(text).substr(size_t(scanner.tokenStart), size_t(scanner.tokenEnd - scanner.tokenStart + 1)),
@@ -238,11 +238,11 @@ TEST(XmlParseTest, TruncatedTextsNeverReadPastTheirEnd) {
     scanner.text = text.data();
     scanner.textLength = int32_t(size);
     XmlNode node;
-    while (XmlDoc::ScanNode(scanner, node) != EndOfTextToken) ASSERT_LE(size_t(scanner.next), size);
+    while (XmlDoc::ScanNode(scanner, node) != XmlDoc::EndOfTextToken) ASSERT_LE(size_t(scanner.next), size);
     XmlDoc doc;
     doc.SetDocumentText("<host/>");
     doc.FindElement();
-    doc.AddSubDocument(text, AsChild);
+    doc.AddSubDocument(text, XmlDoc::AsChild);
     ASSERT_EQ(CheckXmlIndex(doc), "") << size;
   }
 }
