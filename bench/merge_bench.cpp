@@ -63,12 +63,12 @@ bool ShapeOf(const std::string& text, FeedShape& shape) {
   while (reader.NextItem()) {
     last = reader.ItemPosition();
     if (!first) first = last;
-    const ElementRecord& item = *doc.GetRecord(last);
+    const XmlDoc::ElementFacts item = doc.GetElementFacts(last);
     shape.items.push_back(text.substr(item.start, item.length));
   }
   if (!first) return false;
-  const ElementRecord& head = *doc.GetRecord(first);
-  const ElementRecord& tail = *doc.GetRecord(last);
+  const XmlDoc::ElementFacts head = doc.GetElementFacts(first);
+  const XmlDoc::ElementFacts tail = doc.GetElementFacts(last);
   shape.prefix = text.substr(0, head.start);
   shape.suffix = text.substr(tail.start + tail.length);
   return true;

@@ -24,6 +24,7 @@ class TreeParser : public BenchParser {
       check.elements = CountElements();
     else
       check.error = ErrorText();
+    check.indexBytes = IndexBytes();
     Release();
     return check;
   }
@@ -31,6 +32,7 @@ class TreeParser : public BenchParser {
  protected:
   virtual size_t CountElements() const = 0;
   virtual std::string ErrorText() const = 0;
+  virtual size_t IndexBytes() const { return 0; }
 };
 
 class XmlDocParser final : public TreeParser {
@@ -51,18 +53,10 @@ class XmlDocParser final : public TreeParser {
   size_t CountElements() const override {
     const auto limit = static_cast<size_t>(doc_->GetHighWaterMark());
     size_t count = 0;
-    std::vector<int> pending{doc_->GetRecord(0)->firstChild};
-    while (!pending.empty() && count <= limit) {
-      const int n = pending.back();
-      pending.pop_back();
-      const ElementRecord* record = n ? doc_->GetRecord(n) : nullptr;
-      if (!record) continue;
-      ++count;
-      pending.push_back(record->nextSibling);
-      pending.push_back(record->firstChild);
-    }
+    for (int n = doc_->GetFirstChild(0); n && count <= limit; n = doc_->GetNextInDocumentOrder(n)) ++count;
     return count;
   }
+  size_t IndexBytes() const override { return doc_->GetIndexBytes(); }
   std::string ErrorText() const override { return doc_->GetResultText(); }
 
  private:

@@ -14,6 +14,7 @@ struct ParseCheck {
   bool ok = false;
   size_t elements = 0;
   std::string error;  // the parser's own message when it rejected the text
+  size_t indexBytes = 0;  // what XmlDoc's element index holds; 0 for the peers
 };
 
 class BenchParser {

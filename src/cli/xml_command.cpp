@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "cli/commands.h"
 #include "xml/xml_doc.h"
@@ -10,45 +11,30 @@
 namespace vrel::cli {
 namespace {
 
-std::string RecordFlagNames(const ElementRecord& record) {
-  static const struct {
-    RecordFlag flag;
-    const char* name;
-  } kNames[] = {{FirstSibling, "FirstSibling"}, {Unended, "Unended"}, {ContainsError, "ContainsError"}};
+// The facts that the index keeps as flags, by their flag names.
+std::string FlagNames(const XmlDoc::ElementFacts& facts) {
+  const std::pair<bool, const char*> kNames[] = {
+      {facts.firstSibling, "FirstSibling"}, {facts.unended, "Unended"}, {facts.containsError, "ContainsError"}};
   std::string names;
-  for (const auto& entry : kNames) {
-    if (!record.Has(entry.flag)) continue;
+  for (const auto& [set, name] : kNames) {
+    if (!set) continue;
     if (!names.empty()) names += ',';
-    names += entry.name;
+    names += name;
   }
   return names;
 }
 
-// The next record in document order: first child, else next sibling, else
-// the next sibling of the nearest ancestor that has one. Iterative, so a
-// deeply nested document cannot exhaust the stack.
-int NextInDocumentOrder(const XmlDoc& doc, int n) {
-  const ElementRecord* record = doc.GetRecord(n);
-  if (record->firstChild) return record->firstChild;
-  while (n) {
-    record = doc.GetRecord(n);
-    if (record->nextSibling) return record->nextSibling;
-    n = record->parent;
-  }
-  return 0;
-}
-
 int CountElements(const XmlDoc& doc) {
   int count = 0;
-  for (int n = doc.GetRecord(0)->firstChild; n; n = NextInDocumentOrder(doc, n)) ++count;
+  for (int n = doc.GetFirstChild(0); n; n = doc.GetNextInDocumentOrder(n)) ++count;
   return count;
 }
 
 void PrintElements(const XmlDoc& doc) {
-  for (int n = doc.GetRecord(0)->firstChild; n; n = NextInDocumentOrder(doc, n)) {
-    const ElementRecord& record = *doc.GetRecord(n);
-    std::printf("%u\t%s\t%d\t%d\t%u\t%u\t%s\n", record.Level(), doc.GetElementName(n).c_str(), record.start,
-                record.length, record.StartTagLength(), record.EndTagLength(), RecordFlagNames(record).c_str());
+  for (int n = doc.GetFirstChild(0); n; n = doc.GetNextInDocumentOrder(n)) {
+    const XmlDoc::ElementFacts facts = doc.GetElementFacts(n);
+    std::printf("%u\t%s\t%d\t%d\t%u\t%u\t%s\n", facts.level, doc.GetElementName(n).c_str(), facts.start, facts.length,
+                facts.startTagLength, facts.endTagLength, FlagNames(facts).c_str());
   }
 }
 

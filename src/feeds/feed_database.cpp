@@ -18,13 +18,6 @@ bool HasContent(const std::string& text) { return text.find_first_not_of(" \t\r\
 
 void ClearModified(XmlDoc& doc) { doc.SetDocumentFlags(doc.GetDocumentFlags() & ~XmlDoc::Modified); }
 
-// The element after n and its subtree in document order; 0 at the end.
-int NextAfterSubtree(const XmlDoc& doc, int n) {
-  for (; n; n = doc.GetRecord(n)->parent)
-    if (doc.GetRecord(n)->nextSibling) return doc.GetRecord(n)->nextSibling;
-  return 0;
-}
-
 }  // namespace
 
 void ForEachFeed(XmlDoc& db, const std::function<void()>& visit) {
@@ -81,15 +74,14 @@ std::string FeedDatabase::KeepDamagedFile(const std::string& stamp) {
 void FeedDatabase::SalvageDamaged() {
   const uint32_t flags = doc_.GetDocumentFlags();
   std::string feeds;
-  for (int n = doc_.GetRecord(0)->firstChild; n;) {
-    const ElementRecord& record = *doc_.GetRecord(n);
+  for (int n = doc_.GetFirstChild(0); n;) {
     if (doc_.GetElementName(n) != "FEED") {
-      n = record.firstChild ? record.firstChild : NextAfterSubtree(doc_, n);
+      n = doc_.GetNextInDocumentOrder(n);
       continue;
     }
-    doc_.SetPositions(record.parent, n, 0);
+    doc_.SetPositions(doc_.GetParent(n), n, 0);
     feeds += CleanCopyText(doc_);
-    n = NextAfterSubtree(doc_, n);
+    n = doc_.GetNextAfterSubtree(n);
   }
   doc_.SetDocumentText(feeds.empty() ? feeds : "<FEEDSTATUS>\r\n" + feeds + "</FEEDSTATUS>\r\n");
   doc_.SetDocumentFlags(flags | XmlDoc::Modified);

@@ -63,8 +63,8 @@ std::vector<ScrapeItem> ReadScrapeList(std::string_view list) {
 // named item, the same element name.
 std::string CarriedValue(const XmlDoc& old, const ScrapeItem& item) {
   std::string value;
-  const int root = old.GetRecord(0) ? old.GetRecord(0)->firstChild : 0;
-  for (int n = root ? old.GetRecord(root)->firstChild : 0; n; n = old.GetRecord(n)->nextSibling) {
+  const int root = old.GetFirstChild(0);
+  for (int n = old.GetFirstChild(root); n; n = old.GetNextSibling(n)) {
     if (old.GetAttribute(n, "search") == item.search || (item.name != "item" && old.GetElementName(n) == item.name))
       value = old.GetContent(n);
   }
@@ -99,10 +99,10 @@ void AddWebPageFeed(FeedDatabase& database, const std::string& address, std::str
 // Gives each item of the feed's "items" the value found for it in page;
 // items without a value keep the old one. True when any item got a value.
 bool ScrapeValues(XmlDoc& db, int feed, std::string_view page) {
-  db.SetPositions(db.GetRecord(feed)->parent, feed, 0);
+  db.SetPositions(db.GetParent(feed), feed, 0);
   if (!db.FindChildElement("items")) return false;
   bool found = false;
-  for (int n = db.GetRecord(db.GetChildPosition())->firstChild; n; n = db.GetRecord(n)->nextSibling) {
+  for (int n = db.GetFirstChild(db.GetChildPosition()); n; n = db.GetNextSibling(n)) {
     const std::string value = ExtractValue(page, db.GetAttribute(n, "search"));
     if (!value.empty() && db.SetContent(n, value)) found = true;
   }

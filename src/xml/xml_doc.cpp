@@ -150,6 +150,10 @@ std::string XmlDoc::Join(std::initializer_list<std::string_view> parts) {
   return joined;
 }
 
+size_t XmlDoc::GetIndexBytes() const {
+  return size_t(capacity_) * sizeof(ElementRecord) + segments_.capacity() * sizeof(decltype(segments_)::value_type);
+}
+
 const ElementRecord* XmlDoc::GetRecord(int n) const {
   if (!HasIndex() || n < 0 || n >= highWater_) return nullptr;
   return &Record(n);

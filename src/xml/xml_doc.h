@@ -111,6 +111,19 @@ class XmlDoc {
     AsChild = 0x4000,
   };
 
+  // What the index holds on an element.
+  struct ElementFacts {
+    uint32_t level = 0;  // 0 for a top-level element
+    int32_t start = 0;   // offset of the "<" of its start tag
+    int32_t length = 0;  // start tag through end tag
+    uint32_t startTagLength = 0;
+    uint32_t endTagLength = 0;   // 0 when written "/>" or unended
+    bool firstSibling = false;   // its parent's first child
+    bool unended = false;        // no end tag; closed at its start tag
+    bool containsError = false;  // an erroneous node or stray end tag lies directly inside
+    bool operator==(const ElementFacts&) const = default;
+  };
+
   XmlDoc();
   ~XmlDoc();
   XmlDoc(const XmlDoc& other);
@@ -173,9 +186,19 @@ class XmlDoc {
   bool RemoveChildElement();
   void CopyFrom(const XmlDoc& other);
 
+  // Walks of the index by element number, 0 being the document. They leave
+  // the cursor alone and return 0 where there is no such element.
+  int GetParent(int n) const;
+  int GetFirstChild(int n) const;
+  int GetNextSibling(int n) const;
+  int GetNextInDocumentOrder(int n) const;             // the first child, else the next element outside n
+  int GetNextAfterSubtree(int n) const;                // the next element outside n
+  ElementFacts GetElementFacts(int n) const;           // all zero and false when n is no element
+  int GetHighWaterMark() const { return highWater_; }  // element numbers lie below it
+  size_t GetIndexBytes() const;                        // held by the index: records and their table
+
   // The index, read-only, for tools and checks.
   const ElementRecord* GetRecord(int n) const;  // null when n was never handed out
-  int GetHighWaterMark() const { return highWater_; }
 
   // The tokenizer and the index builder.
   static int ScanNode(XmlScanner& scanner, XmlNode& node);
@@ -285,6 +308,7 @@ class XmlDoc {
   // Reading.
   int Search(int parent, int from, const char* path, int boundary) const;
   int NextInDocumentOrder(int n, int boundary) const;
+  int NextAfterSubtree(int n, int boundary) const;
   static constexpr int kCurrentNodeTag = -1;
   int TagOf(int n) const;
   bool TagSpan(int tag, int32_t& from, int32_t& to) const;

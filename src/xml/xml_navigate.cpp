@@ -154,8 +154,12 @@ bool XmlDoc::LeaveElement() {
   return true;
 }
 
+// Walks in document order stay below boundary (0: the whole document).
 int XmlDoc::NextInDocumentOrder(int n, int boundary) const {
-  if (FirstChild(n)) return FirstChild(n);
+  return FirstChild(n) ? FirstChild(n) : NextAfterSubtree(n, boundary);
+}
+
+int XmlDoc::NextAfterSubtree(int n, int boundary) const {
   for (; n != boundary && n != 0; n = Record(n).parent) {
     if (Record(n).nextSibling) return Record(n).nextSibling;
   }
@@ -294,6 +298,32 @@ std::string XmlDoc::GetNodeName() const {
     }
     default: return "";
   }
+}
+
+// ---------------------------------------------------------------------------
+// Walks of the index.
+
+int XmlDoc::GetParent(int n) const { return IsPosition(n) ? Record(n).parent : 0; }
+
+int XmlDoc::GetFirstChild(int n) const { return IsPosition(n) ? FirstChild(n) : 0; }
+
+int XmlDoc::GetNextSibling(int n) const { return IsPosition(n) ? Record(n).nextSibling : 0; }
+
+int XmlDoc::GetNextInDocumentOrder(int n) const { return IsPosition(n) ? NextInDocumentOrder(n, 0) : 0; }
+
+int XmlDoc::GetNextAfterSubtree(int n) const { return IsPosition(n) ? NextAfterSubtree(n, 0) : 0; }
+
+XmlDoc::ElementFacts XmlDoc::GetElementFacts(int n) const {
+  if (!IsLive(n)) return {};
+  const ElementRecord& r = Record(n);
+  return {.level = r.Level(),
+          .start = r.start,
+          .length = r.length,
+          .startTagLength = r.StartTagLength(),
+          .endTagLength = r.EndTagLength(),
+          .firstSibling = r.Has(FirstSibling),
+          .unended = r.Has(Unended),
+          .containsError = r.Has(ContainsError)};
 }
 
 // ---------------------------------------------------------------------------

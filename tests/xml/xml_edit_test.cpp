@@ -16,10 +16,10 @@ std::string ReparseDiffers(const XmlDoc& doc) {
   fresh.SetDocumentFlags(doc.GetDocumentFlags());
   fresh.SetDocumentText(doc.GetDocumentText());
   auto layout = [](const XmlDoc& d) {
-    std::vector<std::tuple<std::string, int32_t, int32_t, uint32_t, uint32_t>> spans;
+    std::vector<std::tuple<std::string, int32_t, int32_t, uint32_t, uint32_t, uint32_t>> spans;
     for (int n : IndexedElements(d)) {
-      const ElementRecord& r = *d.GetRecord(n);
-      spans.emplace_back(d.GetElementName(n), r.start, r.length, r.tagLengths, r.Level());
+      const XmlDoc::ElementFacts f = d.GetElementFacts(n);
+      spans.emplace_back(d.GetElementName(n), f.start, f.length, f.startTagLength, f.endTagLength, f.level);
     }
     return spans;
   };
@@ -94,7 +94,7 @@ TEST_F(XmlEditTest, SetContentReplacesTextOrOpensAnEmptyElement) {
   EXPECT_TRUE(doc_.SetChildContent("z"));  // an unended element gets its end tag
   ExpectText("<r><t>a&lt;b &amp; \"c\"</t><e><![CDATA[x]]]]><![CDATA[>y]]></e><s ></s><p><q/></p><u>z</u></r>");
   EXPECT_EQ(doc_.GetContent(3), "x]]>y");
-  EXPECT_FALSE(doc_.GetRecord(6)->Has(Unended));
+  EXPECT_FALSE(doc_.GetElementFacts(6).unended);
 }
 
 TEST_F(XmlEditTest, SetContentOnNodesKeepsTheirKind) {
@@ -139,7 +139,7 @@ TEST_F(XmlEditTest, AddElementIntoEmptyContentAndFlags) {
   ExpectText("<r><a>\r\n<b /><c><![CDATA[v]]></c>\r\n</a></r>");
   EXPECT_TRUE(
       doc_.AddElement("d", "", XmlDoc::AsChild | XmlDoc::NoEndTag | XmlDoc::NoLineBreaks | XmlDoc::InsertBefore));
-  EXPECT_TRUE(doc_.GetRecord(doc_.GetChildPosition())->Has(Unended));
+  EXPECT_TRUE(doc_.GetElementFacts(doc_.GetChildPosition()).unended);
   EXPECT_EQ(doc_.GetDocumentText(), "<r><a>\r\n<b /><d><c><![CDATA[v]]></c>\r\n</a></r>");
   EXPECT_FALSE(doc_.AddElement("a", "", XmlDoc::AsChild | XmlDoc::NoEndTag));  // it would end at "</a>"
   EXPECT_EQ(CheckXmlIndex(doc_), "");
@@ -154,14 +154,14 @@ TEST_F(XmlEditTest, AddSubDocumentInsertsTheParsedElements) {
   EXPECT_TRUE(doc_.AddSubDocument("<?xml version='1.0'?>\n<n x='1'><m>t</m></n>\n", XmlDoc::AsChild));
   ExpectText("<r>\r\n<a/>\r\n<n x='1'><m>t</m></n>\r\n</r>");
   EXPECT_EQ(doc_.GetChildTagName(), "n");
-  EXPECT_EQ(doc_.GetRecord(doc_.GetChildPosition())->Level(), 1u);
+  EXPECT_EQ(doc_.GetElementFacts(doc_.GetChildPosition()).level, 1u);
   EXPECT_FALSE(doc_.AddSubDocument("<p/> <q/>", XmlDoc::AsChild));  // several elements: inserted, but false
   ExpectText("<r>\r\n<a/>\r\n<n x='1'><m>t</m></n>\r\n<p/> <q/>\r\n</r>");
   EXPECT_EQ(doc_.GetChildTagName(), "p");
   EXPECT_FALSE(doc_.AddSubDocument("<u><1x></u>", XmlDoc::AsChild));  // not well-formed: verbatim, no line break
   ExpectText("<r>\r\n<a/>\r\n<n x='1'><m>t</m></n>\r\n<p/><u><1x></u> <q/>\r\n</r>");
   EXPECT_EQ(doc_.GetChildTagName(), "u");
-  EXPECT_TRUE(doc_.GetRecord(doc_.GetChildPosition())->Has(ContainsError));
+  EXPECT_TRUE(doc_.GetElementFacts(doc_.GetChildPosition()).containsError);
   const std::string before = doc_.GetDocumentText();
   for (const char* refused : {"</r><evil/>", "<r><w>", "<w>x</w><!-- open", "<w a='x", ""})
     EXPECT_FALSE(doc_.AddSubDocument(refused, XmlDoc::AsChild)) << refused;
@@ -172,7 +172,7 @@ TEST_F(XmlEditTest, AddSubDocumentInsertsTheParsedElements) {
 TEST_F(XmlEditTest, AddSubDocumentPassesContainsErrorToTheParent) {
   Load("<r/>");
   EXPECT_FALSE(doc_.AddSubDocument("<1x><k/>", XmlDoc::AsChild));
-  EXPECT_TRUE(doc_.GetRecord(1)->Has(ContainsError));
+  EXPECT_TRUE(doc_.GetElementFacts(1).containsError);
   EXPECT_EQ(doc_.GetDocumentText(), "<r><1x><k/></r>");
   EXPECT_EQ(ReparseDiffers(doc_), "");
   // Text right behind a stray "<" would make a tag of it.
@@ -195,7 +195,7 @@ TEST_F(XmlEditTest, RemoveTakesTheLineBreakAndReusesNumbers) {
   EXPECT_TRUE(doc_.RemoveChildElement());
   EXPECT_EQ(doc_.GetChildTagName(), "a");
   ExpectText("<r>\r\n<a/>\r\n<d/></r>");
-  EXPECT_EQ(doc_.GetRecord(b)->flagsAndLevel, uint32_t(Removed));
+  EXPECT_EQ(doc_.GetElementName(b), "");  // freed, as the index check above made sure
   const int high = doc_.GetHighWaterMark();
   EXPECT_TRUE(doc_.AddElement("e", "", XmlDoc::AsChild));
   EXPECT_TRUE(doc_.AddElement("f", "", XmlDoc::AsChild));

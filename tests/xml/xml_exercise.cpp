@@ -111,10 +111,8 @@ class Choices {
 
 std::string Fail(const std::string& what, const std::string& fault) { return what + ": " + fault; }
 
-bool IsLinked(const XmlDoc& doc, int n) {
-  const ElementRecord* r = doc.GetRecord(n);
-  return r && !r->Has(Removed);
-}
+// The document, or an element in it: every element has a name.
+bool IsLinked(const XmlDoc& doc, int n) { return n == 0 || !doc.GetElementName(n).empty(); }
 
 std::string CheckCursor(const XmlDoc& doc) {
   const int parent = doc.GetParentPosition(), current = doc.GetCurrentPosition(),
@@ -123,10 +121,8 @@ std::string CheckCursor(const XmlDoc& doc) {
       " (" + std::to_string(parent) + "," + std::to_string(current) + "," + std::to_string(child) + ")";
   if (!IsLinked(doc, parent) || !IsLinked(doc, current) || !IsLinked(doc, child))
     return "cursor on a free record" + where;
-  if (current && doc.GetRecord(current)->parent != parent)
-    return "current element is not the parent's child" + where;
-  if (child && (!current || doc.GetRecord(child)->parent != current))
-    return "child is not the current element's child" + where;
+  if (current && doc.GetParent(current) != parent) return "current element is not the parent's child" + where;
+  if (child && (!current || doc.GetParent(child) != current)) return "child is not the current element's child" + where;
   return "";
 }
 
@@ -137,7 +133,7 @@ std::string CheckSubDocuments(const XmlDoc& doc, const std::vector<int>& element
   const size_t stride = elements.size() / 64 + 1;
   for (size_t i = 0; i < elements.size(); i += stride) {
     const int n = elements[i];
-    const ElementRecord& r = *doc.GetRecord(n);
+    const XmlDoc::ElementFacts r = doc.GetElementFacts(n);
     const std::string sub = doc.GetSubDocument(n);
     const std::string_view span = std::string_view(text).substr(size_t(r.start), size_t(r.length));
     if (!std::string_view(sub).starts_with(span) ||
@@ -225,8 +221,7 @@ std::vector<int> Subtree(const XmlDoc& doc, int n) {
   if (!n) return numbers;
   numbers.push_back(n);
   for (size_t i = 0; i < numbers.size(); ++i)
-    for (int c = doc.GetRecord(numbers[i])->firstChild; c; c = doc.GetRecord(c)->nextSibling)
-      numbers.push_back(c);
+    for (int c = doc.GetFirstChild(numbers[i]); c; c = doc.GetNextSibling(c)) numbers.push_back(c);
   return numbers;
 }
 
@@ -324,8 +319,7 @@ class Exerciser {
     switch (choices_.Below(7)) {
       case 0: {
         const int n = AnyElement();
-        const ElementRecord* r = doc_.GetRecord(n);
-        doc_.SetPositions(n ? r->parent : 0, n, n && choices_.Coin() ? r->firstChild : 0);
+        doc_.SetPositions(doc_.GetParent(n), n, n && choices_.Coin() ? doc_.GetFirstChild(n) : 0);
         break;
       }
       case 1:

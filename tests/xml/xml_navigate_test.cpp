@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "xml/xml_doc.h"
+#include "xml_index_check.h"
 
 namespace vrel {
 namespace {
@@ -165,7 +166,14 @@ TEST(XmlReadTest, SubDocumentTakesTheLineBreakAfterIt) {
 TEST(XmlReadTest, OutOfRangeAndRemovedPositionsFailSoftly) {
   XmlDoc doc;
   doc.SetDocumentText("<r><a/><b/></r>");
+  auto walks = [&doc](int n) {
+    return std::vector<int>{doc.GetParent(n), doc.GetFirstChild(n), doc.GetNextSibling(n),
+                            doc.GetNextInDocumentOrder(n), doc.GetNextAfterSubtree(n)};
+  };
+  const std::vector<int> none(5, 0);
   for (int n : {-5, 4, 1 << 20}) {
+    EXPECT_EQ(walks(n), none);
+    EXPECT_EQ(doc.GetElementFacts(n), XmlDoc::ElementFacts{});
     EXPECT_EQ(doc.GetElementName(n), "");
     EXPECT_EQ(doc.GetAttribute(n, "x"), "");
     EXPECT_FALSE(doc.SetAttribute(n, "x", "1"));
@@ -185,10 +193,61 @@ TEST(XmlReadTest, OutOfRangeAndRemovedPositionsFailSoftly) {
   EXPECT_EQ(doc.GetElementName(2), "");
   EXPECT_EQ(doc.GetContent(2), "");
   EXPECT_FALSE(doc.SetAttribute(2, "x", "1"));
-  EXPECT_EQ(doc.GetRecord(2)->flagsAndLevel, uint32_t(Removed));
+  EXPECT_EQ(walks(2), none);
+  EXPECT_EQ(doc.GetElementFacts(2), XmlDoc::ElementFacts{});
+  EXPECT_EQ(CheckXmlIndex(doc), "");  // and 2 is on the free list
   doc.SetPositions(1, 2, 0);
   EXPECT_FALSE(doc.RemoveElement());
   EXPECT_EQ(doc.GetDocumentText(), "<r><b/></r>");
+}
+
+// The walks by element number that callers use instead of the cursor.
+TEST(XmlWalkTest, StepsFollowTheLinksInDocumentOrder) {
+  XmlDoc doc;
+  doc.SetDocumentText("<r><a><b/><c/></a><d/></r>");  // numbered 1 to 5 in document order
+  EXPECT_EQ(doc.GetFirstChild(0), 1);
+  EXPECT_EQ(doc.GetParent(1), 0);
+  EXPECT_EQ(doc.GetParent(4), 2);
+  EXPECT_EQ(doc.GetFirstChild(2), 3);
+  EXPECT_EQ(doc.GetFirstChild(3), 0);
+  EXPECT_EQ(doc.GetNextSibling(3), 4);
+  EXPECT_EQ(doc.GetNextSibling(4), 0);
+  EXPECT_EQ(doc.GetParent(0), 0);
+  std::vector<int> order;
+  for (int n = doc.GetNextInDocumentOrder(0); n; n = doc.GetNextInDocumentOrder(n)) order.push_back(n);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(doc.GetNextAfterSubtree(2), 5);  // passes over b and c
+  EXPECT_EQ(doc.GetNextAfterSubtree(4), 5);  // climbs out of a
+  EXPECT_EQ(doc.GetNextAfterSubtree(1), 0);
+  EXPECT_EQ(doc.GetNextAfterSubtree(0), 0);
+  XmlDoc moved(std::move(doc));
+  EXPECT_EQ(doc.GetFirstChild(0), 0);  // NOLINT: a moved-from document has no index to walk
+  EXPECT_EQ(moved.GetFirstChild(0), 1);
+}
+
+TEST(XmlWalkTest, DeepNestingIsWalkedToTheEndAndBack) {
+  const int depth = 60000;
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += "<a>";
+  for (int i = 0; i < depth; ++i) text += "</a>";
+  XmlDoc doc;
+  ASSERT_TRUE(doc.SetDocumentText(text));
+  int count = 0, last = 0;
+  for (int n = doc.GetFirstChild(0); n; n = doc.GetNextInDocumentOrder(n), ++count) last = n;
+  EXPECT_EQ(count, depth);
+  EXPECT_EQ(doc.GetElementFacts(last).level, uint32_t(depth - 1));
+  EXPECT_EQ(doc.GetNextAfterSubtree(last), 0);  // up through every ancestor
+}
+
+TEST(XmlWalkTest, ElementFactsAreWhatTheIndexRecords) {
+  XmlDoc doc;
+  doc.SetDocumentText("<r><a x='1'>t</a><b/></x><c></r>");
+  using Facts = XmlDoc::ElementFacts;
+  EXPECT_EQ(doc.GetElementFacts(1), (Facts{0, 0, 32, 3, 4, true, false, true}));  // holds the stray </x>
+  EXPECT_EQ(doc.GetElementFacts(2), (Facts{1, 3, 14, 9, 4, true, false, false}));
+  EXPECT_EQ(doc.GetElementFacts(3), (Facts{1, 17, 4, 4, 0, false, false, false}));
+  EXPECT_EQ(doc.GetElementFacts(4), (Facts{1, 25, 3, 3, 0, false, true, false}));
+  EXPECT_EQ(doc.GetElementFacts(0), Facts{});  // the document is no element
 }
 
 }  // namespace

@@ -30,14 +30,14 @@ Parsed Parse(std::string_view text) {
   return Parse(doc, text);
 }
 
-const ElementRecord& Rec(const XmlDoc& doc, int n) { return *doc.GetRecord(n); }
+XmlDoc::ElementFacts Facts(const XmlDoc& doc, int n) { return doc.GetElementFacts(n); }
 
 TEST(XmlParseTest, DocumentLevelMessages) {
   XmlDoc fresh;
   EXPECT_EQ(fresh.GetResultText(), "Empty document");
   EXPECT_FALSE(fresh.IsWellFormed());
-  ASSERT_NE(fresh.GetRecord(0), nullptr);
-  EXPECT_EQ(fresh.GetRecord(1), nullptr);
+  EXPECT_EQ(CheckXmlIndex(fresh), "");  // the document record alone
+  EXPECT_EQ(fresh.GetHighWaterMark(), 1);
   EXPECT_EQ(Parse("").result, "Empty document");
   EXPECT_EQ(Parse(" \r\n<!-- only a comment -->\n").result, "No root element");
   const Parsed two = Parse("<a/><b/>");
@@ -45,7 +45,7 @@ TEST(XmlParseTest, DocumentLevelMessages) {
   EXPECT_EQ(two.result, "Root element has sibling");
   XmlDoc doc;
   doc.SetDocumentText("<a/><b></b>");
-  EXPECT_EQ(doc.GetElementName(Rec(doc, Rec(doc, 0).firstChild).nextSibling), "b");
+  EXPECT_EQ(doc.GetElementName(doc.GetNextSibling(doc.GetFirstChild(0))), "b");
   // The document-level message replaces the first error of the parse.
   EXPECT_EQ(Parse("<a></x><b/>").result, "Root element has sibling");
   const Parsed good = Parse("<?xml version=\"1.0\"?>\n<r a='1'><x/>t</r>\n");
@@ -59,13 +59,12 @@ TEST(XmlParseTest, MismatchedEndTagLeavesInnerElementUnended) {
   EXPECT_FALSE(p.wellFormed);
   EXPECT_EQ(p.result, "End tag 'x' at offset 7 does not match start tag 'y' at offset 3");
   EXPECT_EQ(p.check, "");
-  const ElementRecord& x = Rec(doc, 1);
-  const ElementRecord& y = Rec(doc, 2);
+  const XmlDoc::ElementFacts x = Facts(doc, 1);
+  const XmlDoc::ElementFacts y = Facts(doc, 2);
   EXPECT_EQ(x.length, 10);
-  EXPECT_EQ(x.EndTagLength(), 4u);
+  EXPECT_EQ(x.endTagLength, 4u);
   EXPECT_EQ(y.length, 3);
-  EXPECT_TRUE(y.Has(Unended));
-  EXPECT_TRUE(Rec(doc, 0).Has(IllFormed));
+  EXPECT_TRUE(y.unended);
 }
 
 TEST(XmlParseTest, StrayEndTagIsSkipped) {
@@ -73,8 +72,8 @@ TEST(XmlParseTest, StrayEndTagIsSkipped) {
   const Parsed p = Parse(doc, "<x></y></x>");
   EXPECT_EQ(p.result, "No start tag for end tag 'y' at offset 3");
   EXPECT_FALSE(p.wellFormed);
-  EXPECT_TRUE(Rec(doc, 1).Has(ContainsError));
-  EXPECT_EQ(Rec(doc, 1).length, 11);
+  EXPECT_TRUE(Facts(doc, 1).containsError);
+  EXPECT_EQ(Facts(doc, 1).length, 11);
 }
 
 TEST(XmlParseTest, UnendedElementsChildrenFollowItAsSiblings) {
@@ -83,15 +82,14 @@ TEST(XmlParseTest, UnendedElementsChildrenFollowItAsSiblings) {
   EXPECT_EQ(p.result, "Incorrect tag name character at offset 17");
   EXPECT_EQ(p.check, "");  // links, FirstSibling, the last-child link and levels
   std::vector<std::string> children;
-  for (int n = Rec(doc, 1).firstChild; n; n = Rec(doc, n).nextSibling) children.push_back(doc.GetElementName(n));
+  for (int n = doc.GetFirstChild(1); n; n = doc.GetNextSibling(n)) children.push_back(doc.GetElementName(n));
   EXPECT_EQ(children, (std::vector<std::string>{"a", "b", "c"}));
-  EXPECT_EQ(Rec(doc, Rec(doc, 1).firstChild).previousSibling, 4);  // last child c
-  EXPECT_TRUE(Rec(doc, 4).Has(ContainsError));
+  EXPECT_TRUE(Facts(doc, 4).containsError);
   // The error inside an unended element is booked on the element that keeps it.
   XmlDoc moved;
   EXPECT_EQ(Parse(moved, "<r><a><1x></r>").check, "");
-  EXPECT_TRUE(Rec(moved, 1).Has(ContainsError));
-  EXPECT_FALSE(Rec(moved, 2).Has(ContainsError));
+  EXPECT_TRUE(Facts(moved, 1).containsError);
+  EXPECT_FALSE(Facts(moved, 2).containsError);
   EXPECT_EQ(Parse("<a> text").result, "Element 'a' at offset 0 not ended");
   EXPECT_EQ(Parse("<r><a>").result, "Root element has sibling");  // a follows r once both are unended
 }
@@ -103,7 +101,7 @@ TEST(XmlParseTest, DeepUnendedNestingFlattensWithCorrectLevels) {
   const Parsed p = Parse(doc, text);
   EXPECT_EQ(p.check, "");
   EXPECT_EQ(p.result, "Root element has sibling");
-  EXPECT_EQ(Rec(doc, 60000).Level(), 0u);
+  EXPECT_EQ(Facts(doc, 60000).level, 0u);
 }
 
 // Deep stacks count their names; the results are those of the plain walk.
@@ -117,11 +115,11 @@ TEST(XmlParseTest, DeepStacksMatchEndTagsByName) {
   const Parsed p = Parse(doc, text);
   EXPECT_EQ(p.result, "No start tag for end tag 'stray' at offset 9005");
   EXPECT_EQ(p.check, "");
-  EXPECT_EQ(Rec(doc, 3001).EndTagLength(), 4u);  // the innermost a
-  EXPECT_EQ(Rec(doc, 1002).EndTagLength(), 6u);  // Mid, by "</mid>"
-  EXPECT_TRUE(Rec(doc, 3000).Has(Unended));      // between them
-  EXPECT_TRUE(Rec(doc, 1001).Has(Unended));      // around Mid, by "</r>"
-  EXPECT_EQ(Rec(doc, 1).EndTagLength(), 4u);
+  EXPECT_EQ(Facts(doc, 3001).endTagLength, 4u);  // the innermost a
+  EXPECT_EQ(Facts(doc, 1002).endTagLength, 6u);  // Mid, by "</mid>"
+  EXPECT_TRUE(Facts(doc, 3000).unended);         // between them
+  EXPECT_TRUE(Facts(doc, 1001).unended);         // around Mid, by "</r>"
+  EXPECT_EQ(Facts(doc, 1).endTagLength, 4u);
 }
 
 TEST(XmlParseTest, IncorrectAndUnterminatedNodes) {
@@ -171,13 +169,13 @@ TEST(XmlParseTest, EmptyElementNeedsSlashAfterNameBlankOrQuote) {
 TEST(XmlParseTest, QuotesCommentsAndDoctypeHideTheirMarkup) {
   XmlDoc doc;
   EXPECT_TRUE(Parse(doc, "<r a=\"x>y\" b='\"/>'><c/></r>").wellFormed);
-  EXPECT_EQ(Rec(doc, 1).StartTagLength(), 19u);
+  EXPECT_EQ(Facts(doc, 1).startTagLength, 19u);
   EXPECT_TRUE(Parse("<r><!--></r>").wellFormed);  // "<!-->" is a whole comment
   EXPECT_TRUE(Parse("<r><!---></r>").wellFormed);
   EXPECT_TRUE(Parse("<r><![CDATA[<a>]]]></r>").wellFormed);
   const char* doctype = "<!DOCTYPE r [<!ENTITY e \"a>b\"><!-- > ' --><?pi > ?><!ATTLIST r a CDATA '>'>]>\n<r/>";
   EXPECT_TRUE(Parse(doc, doctype).wellFormed);
-  EXPECT_EQ(Rec(doc, 1).start, int32_t(std::string_view(doctype).find("<r/>")));
+  EXPECT_EQ(Facts(doc, 1).start, int32_t(std::string_view(doctype).find("<r/>")));
   EXPECT_EQ(Parse("<!DOCTYPE r [<!DOCTYPE x>]><r/>").result, "Incorrect ! tag at offset 0");
 }
 
@@ -254,7 +252,7 @@ TEST(XmlParseTest, TagsBeyondTheIndexLimitsBecomeErrors) {
   EXPECT_EQ(p.result, "Element tag at offset 3 too long");
   EXPECT_FALSE(p.wellFormed);
   EXPECT_EQ(p.check, "");
-  EXPECT_EQ(Rec(doc, 1).firstChild, 0);
+  EXPECT_EQ(doc.GetFirstChild(1), 0);
   EXPECT_TRUE(Parse(doc, "<r><a x='" + longValue.substr(10) + "'/></r>").wellFormed);
 
   p = Parse(doc, "<r><a></a" + std::string(1020, ' ') + "></r>");
@@ -297,11 +295,11 @@ TEST(XmlParseTest, IndexGrowsAcrossSegments) {
   EXPECT_TRUE(Parse(doc, text).wellFormed);
   EXPECT_EQ(doc.GetHighWaterMark(), 200002);
   EXPECT_EQ(CheckXmlIndex(doc), "");
-  EXPECT_EQ(Rec(doc, 200001).start, int32_t(text.size()) - 8);
-  EXPECT_EQ(doc.GetRecord(200002), nullptr);
+  EXPECT_EQ(Facts(doc, 200001).start, int32_t(text.size()) - 8);
+  EXPECT_EQ(doc.GetElementName(200002), "");
   XmlDoc copy(doc);
   EXPECT_EQ(CheckXmlIndex(copy), "");
-  EXPECT_EQ(Rec(copy, 150000).start, Rec(doc, 150000).start);
+  EXPECT_EQ(Facts(copy, 150000).start, Facts(doc, 150000).start);
 }
 
 TEST(XmlParseTest, CopyAndMove) {
@@ -316,7 +314,7 @@ TEST(XmlParseTest, CopyAndMove) {
   XmlDoc moved(std::move(copy));
   EXPECT_EQ(moved.GetDocumentText(), "<r><a/><b/></r>");
   EXPECT_FALSE(copy.FindElement());  // NOLINT: a moved-from document fails softly
-  EXPECT_EQ(copy.GetRecord(0), nullptr);
+  EXPECT_EQ(copy.GetIndexBytes(), 0u);
   EXPECT_FALSE(copy.AddElement("a"));
   EXPECT_TRUE(copy.SetDocumentText("<again/>"));
 }
