@@ -197,6 +197,11 @@ class XmlDoc {
   int GetHighWaterMark() const { return highWater_; }  // element numbers lie below it
   size_t GetIndexBytes() const;                        // held by the index: records and their table
 
+  // "" when the index is sound, else its first fault: spans nested and in
+  // order, links both ways, levels, tags where the spans say, and every
+  // record either linked or on the free list.
+  std::string CheckIndex() const;
+
   // The index, read-only, for tools and checks.
   const ElementRecord* GetRecord(int n) const;  // null when n was never handed out
 
@@ -217,6 +222,7 @@ class XmlDoc {
     std::string message;        // of an error node
   };
   class Tokenizer;
+  class IndexCheck;
 
   // What a parse found that text added after it would change.
   struct ParseOutcome {

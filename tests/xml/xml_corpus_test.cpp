@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "xml/xml_doc.h"
-#include "xml_index_check.h"
+#include "xml_elements.h"
 
 namespace vrel {
 namespace {
@@ -71,7 +71,7 @@ TEST(XmlCorpusTest, EveryFeedParsesSoundlyAndAgreesWithExpatOnStructure) {
     XmlDoc doc;
     const bool ours = doc.LoadFile(std::string(VREL_CORPUS_DIR) + "/" + entry.file);
     ASSERT_FALSE(doc.GetResultText().empty() && !ours) << entry.file;
-    EXPECT_EQ(CheckXmlIndex(doc), "") << entry.file;
+    EXPECT_EQ(doc.CheckIndex(), "") << entry.file;
     EXPECT_EQ(WalkWithCursor(doc), IndexedElements(doc)) << entry.file;
     wellFormed += ours;
     // Text that is not 8-bit (UTF-16 without its little-endian mark, UTF-32)

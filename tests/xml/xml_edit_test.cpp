@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "xml/xml_doc.h"
-#include "xml_index_check.h"
+#include "xml_elements.h"
 
 namespace vrel {
 namespace {
@@ -10,7 +10,7 @@ using namespace std::string_literals;
 
 // The index an edit leaves must be the one a parse of the new text builds.
 std::string ReparseDiffers(const XmlDoc& doc) {
-  const std::string fault = CheckXmlIndex(doc);
+  const std::string fault = doc.CheckIndex();
   if (!fault.empty()) return fault;
   XmlDoc fresh;
   fresh.SetDocumentFlags(doc.GetDocumentFlags());
@@ -114,7 +114,7 @@ TEST_F(XmlEditTest, SetContentOnNodesKeepsTheirKind) {
   ASSERT_EQ(doc_.FindNode(XmlDoc::LoneEndTagNode), XmlDoc::LoneEndTagNode);
   EXPECT_FALSE(doc_.SetContent("z"));
   EXPECT_EQ(doc_.GetDocumentText(), "<r>a &lt; b<![CDATA[<new>]]><!-- note --><?p x y=\"2\"?></y></r>");
-  EXPECT_EQ(CheckXmlIndex(doc_), "");
+  EXPECT_EQ(doc_.CheckIndex(), "");
 }
 
 TEST_F(XmlEditTest, AddElementOpensAnEmptyParentWithLineBreaks) {
@@ -142,7 +142,7 @@ TEST_F(XmlEditTest, AddElementIntoEmptyContentAndFlags) {
   EXPECT_TRUE(doc_.GetElementFacts(doc_.GetChildPosition()).unended);
   EXPECT_EQ(doc_.GetDocumentText(), "<r><a>\r\n<b /><d><c><![CDATA[v]]></c>\r\n</a></r>");
   EXPECT_FALSE(doc_.AddElement("a", "", XmlDoc::AsChild | XmlDoc::NoEndTag));  // it would end at "</a>"
-  EXPECT_EQ(CheckXmlIndex(doc_), "");
+  EXPECT_EQ(doc_.CheckIndex(), "");
   for (const char* bad : {"", "1a", "a b", "a/", "a>", "<a", "a&b"}) EXPECT_FALSE(doc_.AddElement(bad)) << bad;
   doc_.SetPositions(0, 0, 0);
   EXPECT_FALSE(doc_.AddElement("x", "", XmlDoc::AsChild));  // no current element
@@ -166,7 +166,7 @@ TEST_F(XmlEditTest, AddSubDocumentInsertsTheParsedElements) {
   for (const char* refused : {"</r><evil/>", "<r><w>", "<w>x</w><!-- open", "<w a='x", ""})
     EXPECT_FALSE(doc_.AddSubDocument(refused, XmlDoc::AsChild)) << refused;
   EXPECT_EQ(doc_.GetDocumentText(), before);
-  EXPECT_EQ(CheckXmlIndex(doc_), "");
+  EXPECT_EQ(doc_.CheckIndex(), "");
 }
 
 TEST_F(XmlEditTest, AddSubDocumentPassesContainsErrorToTheParent) {
@@ -267,7 +267,7 @@ TEST_F(XmlEditTest, DeepAndLargeDocumentsStayConsistent) {
   big.SetDocumentText("<r/>");
   big.FindElement();
   for (int i = 0; i < 70000; ++i) ASSERT_TRUE(big.AddElement("i", "", XmlDoc::AsChild | XmlDoc::NoLineBreaks));
-  EXPECT_EQ(CheckXmlIndex(big), "");
+  EXPECT_EQ(big.CheckIndex(), "");
   EXPECT_EQ(big.GetHighWaterMark(), 70002);
 }
 

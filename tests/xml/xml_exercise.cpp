@@ -6,7 +6,7 @@
 
 #include "xml/xml_doc.h"
 #include "xml/xml_encoding.h"
-#include "xml_index_check.h"
+#include "xml_elements.h"
 
 namespace vrel {
 namespace {
@@ -250,7 +250,7 @@ class Exerciser {
   std::string Run() {
     if (choices_.Coin()) doc_.SetDocumentFlags(XmlDoc::IgnoreCase);
     doc_.SetDocumentText(bytes_);
-    std::string fault = CheckXmlIndex(doc_);
+    std::string fault = doc_.CheckIndex();
     if (!fault.empty()) return Fail("parse", fault);
     elements_ = IndexedElements(doc_);
     if (fault = CheckSubDocuments(doc_, elements_); !fault.empty()) return Fail("read", fault);
@@ -391,7 +391,7 @@ class Exerciser {
     std::vector<int> removed;
     const bool done = Edit(removed);
     if (!done) removed.clear();
-    std::string fault = CheckXmlIndex(doc_);
+    std::string fault = doc_.CheckIndex();
     if (!fault.empty()) return fault;
     elements_ = IndexedElements(doc_);
     if (fault = CheckCursor(doc_); !fault.empty()) return fault;
@@ -408,7 +408,7 @@ class Exerciser {
       XmlDoc constructed(doc_);
       copy = std::move(constructed);
     }
-    std::string fault = CheckXmlIndex(copy);
+    std::string fault = copy.CheckIndex();
     if (!fault.empty()) return Fail("copy", fault);
     if (copy.GetDocumentText() != doc_.GetDocumentText() ||
         copy.GetCurrentPosition() != doc_.GetCurrentPosition() || copy.GetNodeType() != doc_.GetNodeType() ||
@@ -424,7 +424,7 @@ class Exerciser {
   // Parses the edited text again.
   std::string Reparse() {
     doc_.SetDocumentText(std::string(doc_.GetDocumentText()));
-    std::string fault = CheckXmlIndex(doc_);
+    std::string fault = doc_.CheckIndex();
     elements_ = IndexedElements(doc_);
     return fault;
   }

@@ -1,8 +1,9 @@
-#include "xml_index_check.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include "xml/xml_doc.h"
+#include "xml_elements.h"
 
 namespace vrel {
 namespace {
@@ -13,7 +14,7 @@ ElementRecord& Tamper(const XmlDoc& doc, int n) { return const_cast<ElementRecor
 TEST(XmlIndexCheckTest, AcceptsParsedDocumentsAndListsThemInOrder) {
   XmlDoc doc;
   doc.SetDocumentText("<r a='1'><x><y/></x>text<z>t</z><w></r>");
-  EXPECT_EQ(CheckXmlIndex(doc), "");
+  EXPECT_EQ(doc.CheckIndex(), "");
   std::vector<std::string> names;
   for (int n : IndexedElements(doc)) names.push_back(doc.GetElementName(n));
   EXPECT_EQ(names, (std::vector<std::string>{"r", "x", "y", "z", "w"}));
@@ -35,9 +36,9 @@ TEST(XmlIndexCheckTest, NamesEachKindOfFault) {
   for (const auto& [expected, tamper] : faults) {
     XmlDoc doc;
     doc.SetDocumentText("<r><x><y/></x><z>t</z></r>");
-    ASSERT_EQ(CheckXmlIndex(doc), "");
+    ASSERT_EQ(doc.CheckIndex(), "");
     tamper(doc);
-    EXPECT_NE(CheckXmlIndex(doc).find(expected), std::string::npos) << expected << ": " << CheckXmlIndex(doc);
+    EXPECT_NE(doc.CheckIndex().find(expected), std::string::npos) << expected << ": " << doc.CheckIndex();
   }
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "xml/xml_doc.h"
-#include "xml_index_check.h"
 
 namespace vrel {
 namespace {
@@ -195,7 +194,7 @@ TEST(XmlReadTest, OutOfRangeAndRemovedPositionsFailSoftly) {
   EXPECT_FALSE(doc.SetAttribute(2, "x", "1"));
   EXPECT_EQ(walks(2), none);
   EXPECT_EQ(doc.GetElementFacts(2), XmlDoc::ElementFacts{});
-  EXPECT_EQ(CheckXmlIndex(doc), "");  // and 2 is on the free list
+  EXPECT_EQ(doc.CheckIndex(), "");  // and 2 is on the free list
   doc.SetPositions(1, 2, 0);
   EXPECT_FALSE(doc.RemoveElement());
   EXPECT_EQ(doc.GetDocumentText(), "<r><b/></r>");

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "xml/xml_doc.h"
-#include "xml_index_check.h"
 
 namespace vrel {
 namespace {
@@ -22,7 +21,7 @@ struct Parsed {
 
 Parsed Parse(XmlDoc& doc, std::string_view text) {
   const bool wellFormed = doc.SetDocumentText(text);
-  return {wellFormed, doc.GetResultText(), CheckXmlIndex(doc)};
+  return {wellFormed, doc.GetResultText(), doc.CheckIndex()};
 }
 
 Parsed Parse(std::string_view text) {
@@ -36,7 +35,7 @@ TEST(XmlParseTest, DocumentLevelMessages) {
   XmlDoc fresh;
   EXPECT_EQ(fresh.GetResultText(), "Empty document");
   EXPECT_FALSE(fresh.IsWellFormed());
-  EXPECT_EQ(CheckXmlIndex(fresh), "");  // the document record alone
+  EXPECT_EQ(fresh.CheckIndex(), "");  // the document record alone
   EXPECT_EQ(fresh.GetHighWaterMark(), 1);
   EXPECT_EQ(Parse("").result, "Empty document");
   EXPECT_EQ(Parse(" \r\n<!-- only a comment -->\n").result, "No root element");
@@ -146,7 +145,7 @@ TEST(XmlParseTest, IncorrectAndUnterminatedNodes) {
   };
   for (const auto& [text, message] : cases) {
     EXPECT_EQ(Parse(doc, text).result, message) << text;
-    EXPECT_EQ(CheckXmlIndex(doc), "") << text;
+    EXPECT_EQ(doc.CheckIndex(), "") << text;
   }
   // An incorrect node ends before the next "<", which starts a node of its own.
   scanner.text = "<<a/>";
@@ -241,7 +240,7 @@ TEST(XmlParseTest, TruncatedTextsNeverReadPastTheirEnd) {
     doc.SetDocumentText("<host/>");
     doc.FindElement();
     doc.AddSubDocument(text, XmlDoc::AsChild);
-    ASSERT_EQ(CheckXmlIndex(doc), "") << size;
+    ASSERT_EQ(doc.CheckIndex(), "") << size;
   }
 }
 
@@ -282,7 +281,7 @@ TEST(XmlParseTest, TextOf2GiBIsRefusedWithoutReadingIt) {
   EXPECT_EQ(doc.GetResultText(), "Document of 2147483648 bytes too large");
   EXPECT_EQ(doc.GetDocumentText(), "");
   EXPECT_EQ(doc.GetHighWaterMark(), 1);
-  EXPECT_EQ(CheckXmlIndex(doc), "");
+  EXPECT_EQ(doc.CheckIndex(), "");
   EXPECT_TRUE(doc.AddElement("a"));  // and the document is usable
   EXPECT_EQ(doc.GetDocumentText(), "<a/>\r\n");
 }
@@ -294,11 +293,11 @@ TEST(XmlParseTest, IndexGrowsAcrossSegments) {
   XmlDoc doc;
   EXPECT_TRUE(Parse(doc, text).wellFormed);
   EXPECT_EQ(doc.GetHighWaterMark(), 200002);
-  EXPECT_EQ(CheckXmlIndex(doc), "");
+  EXPECT_EQ(doc.CheckIndex(), "");
   EXPECT_EQ(Facts(doc, 200001).start, int32_t(text.size()) - 8);
   EXPECT_EQ(doc.GetElementName(200002), "");
   XmlDoc copy(doc);
-  EXPECT_EQ(CheckXmlIndex(copy), "");
+  EXPECT_EQ(copy.CheckIndex(), "");
   EXPECT_EQ(Facts(copy, 150000).start, Facts(doc, 150000).start);
 }
 

@@ -1,57 +1,55 @@
-#include "xml_index_check.h"
-
+// XmlDoc's self-check of its element index against its text, which the tests
+// and the fuzzer run after every parse and edit. It reads the records and the
+// text on its own terms rather than through the helpers it is to check.
 #include <strings.h>
 
 #include <algorithm>
-#include <utility>
+#include <vector>
+
+#include "xml/xml_doc.h"
 
 namespace vrel {
-namespace {
 
-bool EndsTagName(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '/' || c == '>'; }
-
-std::string_view TagName(std::string_view tag, size_t skip) {
-  size_t end = skip;
-  while (end < tag.size() && !EndsTagName(tag[end])) ++end;
-  return tag.substr(skip, end - skip);
-}
-
-std::string Describe(int n, const std::string& fault) { return "record " + std::to_string(n) + ": " + fault; }
-
-class IndexChecker {
+class XmlDoc::IndexCheck {
  public:
-  explicit IndexChecker(const XmlDoc& doc)
-      : doc_(doc),
-        text_(doc.GetDocumentText()),
-        linked_(size_t(std::max(doc.GetHighWaterMark(), 1)), false) {}
+  explicit IndexCheck(const XmlDoc& doc)
+      : doc_(doc), text_(doc.text_), linked_(size_t(std::max(doc.highWater_, 1)), false) {}
 
   std::string Run() {
-    const ElementRecord* document = doc_.GetRecord(0);
-    if (!document) return "no document record";
-    if (document->start != 0 || int64_t(document->length) != int64_t(text_.size()))
-      return "document record spans " + std::to_string(document->length) + " of " +
-             std::to_string(text_.size()) + " characters";
-    if (document->parent != 0 || document->tagLengths != 0) return "document record has a parent or tags";
+    if (!doc_.HasIndex()) return "no document record";
+    if (doc_.highWater_ > doc_.capacity_)
+      return "high-water mark " + std::to_string(doc_.highWater_) + " beyond the capacity " +
+             std::to_string(doc_.capacity_);
+    const ElementRecord& document = doc_.Record(0);
+    if (document.start != 0 || int64_t(document.length) != int64_t(text_.size()))
+      return "document record spans " + std::to_string(document.length) + " of " + std::to_string(text_.size()) +
+             " characters";
+    if (document.parent != 0 || document.tagLengths != 0) return "document record has a parent or tags";
     // Walk without recursion: deep documents would exhaust the stack.
     std::vector<int> pending{0};
     while (!pending.empty()) {
       const int n = pending.back();
       pending.pop_back();
-      if (n != 0) order_.push_back(n);
-      const size_t children = pending.size();
       std::string fault = CheckChildren(n, pending);
       if (!fault.empty()) return fault;
-      std::reverse(pending.begin() + std::ptrdiff_t(children), pending.end());  // first child on top
     }
     return CheckUnlinkedAreRemoved();
   }
-
-  std::vector<int>& Order() { return order_; }
 
  private:
   struct Span {
     int64_t begin, end;
   };
+
+  static std::string Describe(int n, const std::string& fault) {
+    return "record " + std::to_string(n) + ": " + fault;
+  }
+
+  static std::string_view TagName(std::string_view tag, size_t skip) {
+    size_t end = skip;
+    while (end < tag.size() && !EndsName(tag[end])) ++end;
+    return tag.substr(skip, end - skip);
+  }
 
   // The part of n's span that its children may occupy.
   Span ContentOf(int n, const ElementRecord& r) const {
@@ -60,26 +58,24 @@ class IndexChecker {
   }
 
   std::string CheckChildren(int n, std::vector<int>& pending) {
-    const ElementRecord& parent = *doc_.GetRecord(n);
+    const ElementRecord& parent = doc_.Record(n);
     const Span content = ContentOf(n, parent);
     const uint32_t childLevel = n == 0 ? 0 : parent.Level() + 1;
     int64_t previousEnd = content.begin;
     int previous = 0;
     for (int c = parent.firstChild; c != 0;) {
-      if (c < 0 || c >= int(linked_.size()) || !doc_.GetRecord(c))
-        return Describe(n, "links to unknown record " + std::to_string(c));
+      if (c < 0 || c >= int(linked_.size())) return Describe(n, "links to unknown record " + std::to_string(c));
       if (linked_[size_t(c)]) return Describe(c, "linked twice");
       linked_[size_t(c)] = true;
-      const ElementRecord& r = *doc_.GetRecord(c);
+      const ElementRecord& r = doc_.Record(c);
       if (r.Has(Removed)) return Describe(c, "linked but marked Removed");
-      if (r.parent != n)
-        return Describe(c, "parent is " + std::to_string(r.parent) + ", expected " + std::to_string(n));
+      if (r.parent != n) return Describe(c, "parent is " + std::to_string(r.parent) + ", expected " + std::to_string(n));
       if (r.Level() != childLevel)
         return Describe(c, "level " + std::to_string(r.Level()) + ", expected " + std::to_string(childLevel));
       if (r.Has(FirstSibling) != (previous == 0)) return Describe(c, "FirstSibling flag wrong");
       if (previous != 0 && r.previousSibling != previous)
-        return Describe(c, "previous sibling is " + std::to_string(r.previousSibling) + ", expected " +
-                               std::to_string(previous));
+        return Describe(
+            c, "previous sibling is " + std::to_string(r.previousSibling) + ", expected " + std::to_string(previous));
       if (r.start < previousEnd || int64_t(r.start) + r.length > content.end)
         return Describe(c, "span " + std::to_string(r.start) + "+" + std::to_string(r.length) + " outside " +
                                std::to_string(previousEnd) + ".." + std::to_string(content.end));
@@ -90,19 +86,17 @@ class IndexChecker {
       pending.push_back(c);
       c = r.nextSibling;
     }
-    if (parent.firstChild != 0 && doc_.GetRecord(parent.firstChild)->previousSibling != previous)
-      return Describe(parent.firstChild,
-                      "last-child link is " +
-                          std::to_string(doc_.GetRecord(parent.firstChild)->previousSibling) + ", expected " +
-                          std::to_string(previous));
+    if (parent.firstChild != 0 && doc_.Record(parent.firstChild).previousSibling != previous)
+      return Describe(parent.firstChild, "last-child link is " +
+                                             std::to_string(doc_.Record(parent.firstChild).previousSibling) +
+                                             ", expected " + std::to_string(previous));
     return "";
   }
 
   // The spans lie within the text and the tags are where they say.
   std::string CheckTags(int n, const ElementRecord& r) const {
     const uint32_t startTag = r.StartTagLength(), endTag = r.EndTagLength();
-    if (startTag < 2 || r.length < int64_t(startTag) + endTag)
-      return Describe(n, "tag lengths exceed the span");
+    if (startTag < 2 || r.length < int64_t(startTag) + endTag) return Describe(n, "tag lengths exceed the span");
     const std::string_view tag = std::string_view(text_).substr(size_t(r.start), startTag);
     if (tag.front() != '<' || tag.back() != '>')
       return Describe(n, "start tag is not <...>: " + std::string(tag.substr(0, 40)));
@@ -114,24 +108,20 @@ class IndexChecker {
     }
     if (r.Has(Unended)) return Describe(n, "Unended with an end tag");
     const std::string_view end = std::string_view(text_).substr(size_t(r.start) + r.length - endTag, endTag);
-    if (!end.starts_with("</") || end.back() != '>')
-      return Describe(n, "end tag is not </...>: " + std::string(end));
+    if (!end.starts_with("</") || end.back() != '>') return Describe(n, "end tag is not </...>: " + std::string(end));
     const std::string_view startName = TagName(tag, 1), endName = TagName(end, 2);
-    const bool same = (doc_.GetDocumentFlags() & XmlDoc::IgnoreCase)
+    const bool same = (doc_.docFlags_ & IgnoreCase)
                           ? startName.size() == endName.size() &&
                                 ::strncasecmp(startName.data(), endName.data(), startName.size()) == 0
                           : startName == endName;
-    if (!same)
-      return Describe(n, "start tag " + std::string(startName) + " ends with " + std::string(endName));
+    if (!same) return Describe(n, "start tag " + std::string(startName) + " ends with " + std::string(endName));
     return "";
   }
 
   std::string CheckUnlinkedAreRemoved() const {
     for (size_t n = 1; n < linked_.size(); ++n) {
       if (linked_[n]) continue;
-      const ElementRecord* r = doc_.GetRecord(int(n));
-      if (!r) return Describe(int(n), "below the high-water mark but not allocated");
-      if (r->flagsAndLevel != Removed) return Describe(int(n), "neither linked nor marked Removed");
+      if (doc_.Record(int(n)).flagsAndLevel != Removed) return Describe(int(n), "neither linked nor marked Removed");
     }
     return "";
   }
@@ -139,17 +129,8 @@ class IndexChecker {
   const XmlDoc& doc_;
   const std::string& text_;
   std::vector<bool> linked_;
-  std::vector<int> order_;  // linked elements in document order
 };
 
-}  // namespace
-
-std::string CheckXmlIndex(const XmlDoc& doc) { return IndexChecker(doc).Run(); }
-
-std::vector<int> IndexedElements(const XmlDoc& doc) {
-  IndexChecker checker(doc);
-  checker.Run();
-  return std::move(checker.Order());
-}
+std::string XmlDoc::CheckIndex() const { return IndexCheck(*this).Run(); }
 
 }  // namespace vrel
