@@ -353,14 +353,14 @@ void PrintPreamble(const std::vector<BenchParser*>& parsers, const Options& opti
       "Held: heap in use (glibc mallinfo2: uordblks + hblkhd) after the parse minus before it, with the\n"
       "  document still alive; summed over the documents of a set. The parse runs on a thread of its own\n"
       "  and the heap is read after that thread ended, so freed blocks parked in its malloc cache do not\n"
-      "  count as held. The object itself (XmlDoc 136 bytes, xml_document etc.) is counted.\n"
+      "  count as held. The objects themselves (XmlDoc and its engine, xml_document etc.) are counted.\n"
       "Own text copy: the part of it that is the parser's own copy of the input. XmlDoc: its document text\n"
       "  (string capacity + 1), which it must keep. pugixml, tinyxml2: the input buffer they copy and parse\n"
       "  in place (size + 1). libxml2: none. expat builds no document; what it holds is parser state,\n"
       "  including the buffer XML_Parse copies the text into, all shown under rest.\n"
       "Rejected: the parser reported an error (XmlDoc: not well-formed, though it still indexes the text).\n"
-      "Rest = held - own text copy. For XmlDoc the rest is its element index (records, segment table,\n"
-      "  result text).\n");
+      "Rest = held - own text copy. For XmlDoc the rest is its element index (records, segment table),\n"
+      "  its engine and its result text.\n");
 }
 
 int Run(const Options& options) {

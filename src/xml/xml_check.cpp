@@ -1,18 +1,18 @@
-// XmlDoc's self-check of its element index against its text, which the tests
-// and the fuzzer run after every parse and edit. It reads the records and the
+// XmlEngine's self-check of its element index against its text, which the
+// tests and the fuzzer run after every parse and edit. It reads the records and the
 // text on its own terms rather than through the helpers it is to check.
 #include <strings.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "xml/xml_doc.h"
+#include "xml/xml_engine.h"
 
 namespace vrel {
 
-class XmlDoc::IndexCheck {
+class XmlEngine::IndexCheck {
  public:
-  explicit IndexCheck(const XmlDoc& doc)
+  explicit IndexCheck(const XmlEngine& doc)
       : doc_(doc), text_(doc.text_), linked_(size_t(std::max(doc.highWater_, 1)), false) {}
 
   std::string Run() {
@@ -126,11 +126,11 @@ class XmlDoc::IndexCheck {
     return "";
   }
 
-  const XmlDoc& doc_;
+  const XmlEngine& doc_;
   const std::string& text_;
   std::vector<bool> linked_;
 };
 
-std::string XmlDoc::CheckIndex() const { return IndexCheck(*this).Run(); }
+std::string XmlEngine::CheckIndex() const { return IndexCheck(*this).Run(); }
 
 }  // namespace vrel

@@ -1,13 +1,14 @@
-// XmlDoc edits: every edit rewrites the one text in place and moves the spans
-// of the records behind it, so the index stays current without a reparse.
+// XmlEngine edits: every edit rewrites the one text in place and moves the
+// spans of the records behind it, so the index stays current without a
+// reparse.
 #include <cstring>
 
-#include "xml/xml_doc.h"
 #include "xml/xml_encoding.h"
+#include "xml/xml_engine.h"
 
 namespace vrel {
 
-bool XmlDoc::IsValidName(const char* name, bool attribute) {
+bool XmlEngine::IsValidName(const char* name, bool attribute) {
   if (!name || !*name || (!attribute && !StartsName(*name))) return false;
   for (const char* c = name; *c; ++c) {
     if (EndsName(*c) || std::strchr("<=?&\"'[]", *c)) return false;
@@ -15,7 +16,7 @@ bool XmlDoc::IsValidName(const char* name, bool attribute) {
   return true;
 }
 
-bool XmlDoc::ReplaceText(int32_t at, int32_t length, std::string_view replacement) {
+bool XmlEngine::ReplaceText(int32_t at, int32_t length, std::string_view replacement) {
   const size_t size = text_.size() - size_t(length) + replacement.size();
   if (size > kMaxTextLength) return false;
   if (size > text_.capacity()) text_.reserve(size + size / 2 + 128);
@@ -34,23 +35,14 @@ bool XmlDoc::ReplaceText(int32_t at, int32_t length, std::string_view replacemen
   return true;
 }
 
-void XmlDoc::ShiftSubtree(int n, int32_t delta) {
-  for (int c = n;;) {
-    Record(c).start += delta;
-    if (FirstChild(c)) {
-      c = FirstChild(c);
-      continue;
-    }
-    while (c != n && !Record(c).nextSibling) c = Record(c).parent;
-    if (c == n) return;
-    c = Record(c).nextSibling;
-  }
+void XmlEngine::ShiftSubtree(int n, int32_t delta) {
+  for (int c = n; c; c = NextInDocumentOrder(c, n)) Record(c).start += delta;
 }
 
 // After a change of delta characters inside parent, before its child
 // firstMoved (0: after its last child): everything behind the change moves,
 // and parent and its ancestors grow.
-void XmlDoc::ShiftPositions(int parent, int firstMoved, int32_t delta) {
+void XmlEngine::ShiftPositions(int parent, int firstMoved, int32_t delta) {
   for (int s = firstMoved; s; s = Record(s).nextSibling) ShiftSubtree(s, delta);
   for (int a = parent;; a = Record(a).parent) {
     Record(a).length += delta;
@@ -65,9 +57,9 @@ void XmlDoc::ShiftPositions(int parent, int firstMoved, int32_t delta) {
 // Whether text reads as exactly one node of the given type (read at an
 // offset past the start, as it will stand in the document); node receives
 // it, its offsets one past those in text.
-bool XmlDoc::ReadsAsOneNode(std::string_view text, int type, ScannedNode& node) {
+bool XmlEngine::ReadsAsOneNode(std::string_view text, int type, ScannedNode& node) {
   const std::string probe = Join({" ", text});
-  XmlScanner scanner;
+  Scanner scanner;
   scanner.text = probe.data();
   scanner.textLength = int32_t(probe.size());
   scanner.next = 1;
@@ -78,7 +70,7 @@ bool XmlDoc::ReadsAsOneNode(std::string_view text, int type, ScannedNode& node) 
 // same tag: attribute tokens and the tokenizer see quotes inside a token,
 // as in a="x"y, differently, and an edit must not let the tag end elsewhere,
 // change its name or whether "/>" makes it empty.
-bool XmlDoc::ChangeTag(int tag, int32_t at, int32_t length, const std::string& replacement) {
+bool XmlEngine::ChangeTag(int tag, int32_t at, int32_t length, const std::string& replacement) {
   const int32_t delta = int32_t(replacement.size()) - length;
   const bool onNode = tag == kCurrentNodeTag;
   const int32_t tagStart = onNode ? nodeOffset_ : Record(tag).start;
@@ -108,7 +100,7 @@ bool XmlDoc::ChangeTag(int tag, int32_t at, int32_t length, const std::string& r
   return true;
 }
 
-bool XmlDoc::SetAttribute(int n, const char* name, std::string_view value) {
+bool XmlEngine::SetAttribute(int n, const char* name, std::string_view value) {
   const int tag = TagOf(n);
   int32_t from, to, lastTokenEnd = 0;
   if (!IsValidName(name, true) || !TagSpan(tag, from, to)) return false;
@@ -121,11 +113,7 @@ bool XmlDoc::SetAttribute(int n, const char* name, std::string_view value) {
   return ChangeTag(tag, at, token.end - at, quoted);
 }
 
-bool XmlDoc::SetAttributeInt(int n, const char* name, int value) {
-  return SetAttribute(n, name, std::to_string(value));
-}
-
-bool XmlDoc::RemoveAttribute(int n, const char* name) {
+bool XmlEngine::RemoveAttribute(int n, const char* name) {
   const int tag = TagOf(n);
   int32_t from, to;
   AttributeToken token;
@@ -149,11 +137,11 @@ bool XmlDoc::RemoveAttribute(int n, const char* name) {
 // ---------------------------------------------------------------------------
 // Content.
 
-bool XmlDoc::SetContent(std::string_view text, unsigned flags) {
+bool XmlEngine::SetContent(std::string_view text, unsigned flags) {
   return NodeIsCurrent() ? SetNodeContent(text, flags) : SetContent(current_, text, flags);
 }
 
-bool XmlDoc::SetContent(int n, std::string_view text, unsigned flags) {
+bool XmlEngine::SetContent(int n, std::string_view text, unsigned flags) {
   if (!IsLive(n) || FirstChild(n)) return false;
   const std::string content = (flags & AsCData) ? WrapCData(text) : ToMarkupText(text, flags & KeepReferences);
   const ElementRecord r = Record(n);
@@ -189,7 +177,7 @@ bool XmlDoc::SetContent(int n, std::string_view text, unsigned flags) {
 // Rewrites the current node in its own kind. Markup is taken only when it
 // reads back as exactly one node of that kind, so the text around it keeps
 // its meaning (no "]]>" in a CDATA section, no "-->" in a comment, ...).
-bool XmlDoc::SetNodeContent(std::string_view text, unsigned flags) {
+bool XmlEngine::SetNodeContent(std::string_view text, unsigned flags) {
   if (!IsPosition(parent_) || !IsPosition(current_)) return false;
   std::string replacement;
   int type = nodeType_;
@@ -223,7 +211,7 @@ bool XmlDoc::SetNodeContent(std::string_view text, unsigned flags) {
 // Where new text goes: after the reference (the current element, the
 // current node, or with AsChild the child), else at the end of the parent's
 // content; a parent without an end tag is given one.
-bool XmlDoc::Place(unsigned flags, Placement& p) const {
+bool XmlEngine::Place(unsigned flags, Placement& p) const {
   p = Placement();
   const bool before = (flags & InsertBefore) != 0;
   int reference = 0;
@@ -269,7 +257,7 @@ bool XmlDoc::Place(unsigned flags, Placement& p) const {
 
 // New text at the end of a parent's content: an empty content gets a line
 // break in front, a parent without an end tag gets one.
-bool XmlDoc::PrepareParent(Placement& p) const {
+bool XmlEngine::PrepareParent(Placement& p) const {
   const ElementRecord& parent = Record(p.parent);
   const uint32_t startTag = parent.StartTagLength(), endTag = parent.EndTagLength();
   const std::string lineBreak = p.lineBreaks ? "\r\n" : "";
@@ -297,14 +285,14 @@ bool XmlDoc::PrepareParent(Placement& p) const {
 // Whether offset lies behind a "<" not yet closed by ">": text put there
 // that does not start a node of its own would continue that one ("<" and
 // "a/>" make a tag).
-bool XmlDoc::FollowsOpenMarkup(int32_t offset) const {
+bool XmlEngine::FollowsOpenMarkup(int32_t offset) const {
   const size_t open = offset > 0 ? text_.rfind('<', size_t(offset - 1)) : std::string::npos;
   return open != std::string::npos && text_.find('>', open) >= size_t(offset);
 }
 
 // Whether an end tag of the name (compared as the parse compares them) lies
 // in [from, to).
-bool XmlDoc::EndTagFollows(int32_t from, int32_t to, std::string_view name) const {
+bool XmlEngine::EndTagFollows(int32_t from, int32_t to, std::string_view name) const {
   const std::string_view text = std::string_view(text_).substr(0, size_t(to));
   for (size_t q = text.find("</", size_t(from)); q != std::string_view::npos; q = text.find("</", q + 2)) {
     const std::string_view tag = text.substr(q + 2);
@@ -316,7 +304,7 @@ bool XmlDoc::EndTagFollows(int32_t from, int32_t to, std::string_view name) cons
 }
 
 // Puts body in at the placement; bodyAt receives its offset.
-bool XmlDoc::InsertText(const Placement& p, std::string_view body, int32_t& bodyAt) {
+bool XmlEngine::InsertText(const Placement& p, std::string_view body, int32_t& bodyAt) {
   const std::string text = Join({p.before, body, p.lineBreaks ? "\r\n" : "", p.after});
   if (!ReplaceText(p.at, p.replaced, text)) return false;
   if (p.opensParent) {
@@ -329,7 +317,7 @@ bool XmlDoc::InsertText(const Placement& p, std::string_view body, int32_t& body
   return true;
 }
 
-bool XmlDoc::AddElement(const char* name, std::string_view value, unsigned flags) {
+bool XmlEngine::AddElement(const char* name, std::string_view value, unsigned flags) {
   Placement p;
   if (!IsValidName(name, false) || !Place(flags, p)) return false;
   const size_t nameLength = std::strlen(name);
@@ -374,14 +362,14 @@ bool XmlDoc::AddElement(const char* name, std::string_view value, unsigned flags
 // into place. A fragment with a stray end tag, an unended element or an
 // unterminated node is refused: its text would close, take in or swallow the
 // elements around it the next time the document is read.
-bool XmlDoc::AddSubDocument(std::string_view fragment, unsigned flags) {
+bool XmlEngine::AddSubDocument(std::string_view fragment, unsigned flags) {
   Placement p;
   if (fragment.empty() || fragment.size() > kMaxTextLength || !Place(flags, p)) return false;
   const int temp = TakeRecord();
   if (!temp) return false;
   Record(temp) = ElementRecord{};
   Record(temp).flagsAndLevel = p.level;
-  XmlScanner scanner;
+  Scanner scanner;
   scanner.text = fragment.data();
   scanner.textLength = int32_t(fragment.size());
   scanner.flags = docFlags_;
@@ -425,7 +413,7 @@ bool XmlDoc::AddSubDocument(std::string_view fragment, unsigned flags) {
 // Removes n with the white space after it up to the next "<"; previous
 // receives the sibling before it (0 for the first). Refused where the text
 // behind would continue an unfinished "<" in front ("<" and "a" make a tag).
-bool XmlDoc::Remove(int n, int& previous) {
+bool XmlEngine::Remove(int n, int& previous) {
   const ElementRecord r = Record(n);
   const int32_t end = SkipLineBreak(r.start + r.length);
   if (size_t(end) < text_.size() && text_[size_t(end)] != '<' && FollowsOpenMarkup(r.start)) return false;
@@ -437,14 +425,14 @@ bool XmlDoc::Remove(int n, int& previous) {
   return true;
 }
 
-bool XmlDoc::RemoveElement() {
+bool XmlEngine::RemoveElement() {
   if (!IsLive(current_) || Record(current_).parent != parent_ || !Remove(current_, current_)) return false;
   child_ = 0;
   ClearNode();
   return true;
 }
 
-bool XmlDoc::RemoveChildElement() {
+bool XmlEngine::RemoveChildElement() {
   return IsLive(child_) && IsLive(current_) && Record(child_).parent == current_ && Remove(child_, child_);
 }
 

@@ -1,9 +1,10 @@
-// XmlDoc: the cursor, searches by name or path, and reading of names,
-// attributes and content. Reads re-scan the element's own span of text.
+// XmlEngine: the cursor, searches by name or path, walks of the index, and
+// reading of names, attributes and content. Reads re-scan the element's own
+// span of text.
 #include <cstring>
 
-#include "xml/xml_doc.h"
 #include "xml/xml_encoding.h"
+#include "xml/xml_engine.h"
 
 namespace vrel {
 namespace {
@@ -67,7 +68,7 @@ std::string_view CDataInner(std::string_view node) { return Inner(node, node.sta
 // ---------------------------------------------------------------------------
 // Names.
 
-bool XmlDoc::NameMatches(std::string_view tagName, const char* name) const {
+bool XmlEngine::NameMatches(std::string_view tagName, const char* name) const {
   if (!name) return false;
   const bool ignoreCase = (docFlags_ & IgnoreCase) != 0;
   for (size_t i = 0; i < tagName.size(); ++i) {
@@ -78,7 +79,7 @@ bool XmlDoc::NameMatches(std::string_view tagName, const char* name) const {
   return EndsNameArgument(name[tagName.size()]);
 }
 
-std::string_view XmlDoc::ElementNameView(int n) const {
+std::string_view XmlEngine::ElementNameView(int n) const {
   const ElementRecord& r = Record(n);
   const char* name = text_.data() + r.start + 1;
   const size_t limit = r.StartTagLength() - 1;
@@ -87,24 +88,26 @@ std::string_view XmlDoc::ElementNameView(int n) const {
   return std::string_view(name, length);
 }
 
-std::string XmlDoc::GetElementName(int n) const { return IsLive(n) ? std::string(ElementNameView(n)) : std::string(); }
+std::string XmlEngine::GetElementName(int n) const {
+  return IsLive(n) ? std::string(ElementNameView(n)) : std::string();
+}
 
 // ---------------------------------------------------------------------------
 // The cursor.
 
-void XmlDoc::ClearNode() {
+void XmlEngine::ClearNode() {
   nodeOffset_ = nodeLength_ = 0;
   nodeType_ = current_ ? ElementNode : 0;
 }
 
-void XmlDoc::SetPositions(int parent, int current, int child) {
+void XmlEngine::SetPositions(int parent, int current, int child) {
   parent_ = parent;
   current_ = current;
   child_ = child;
   ClearNode();
 }
 
-void XmlDoc::MoveCursorTo(int n, bool asChild) {
+void XmlEngine::MoveCursorTo(int n, bool asChild) {
   if (asChild) {
     child_ = n;
     current_ = Record(n).parent;
@@ -117,7 +120,7 @@ void XmlDoc::MoveCursorTo(int n, bool asChild) {
   ClearNode();
 }
 
-bool XmlDoc::FindElement(const char* nameOrPath) {
+bool XmlEngine::FindElement(const char* nameOrPath) {
   if (!IsPosition(parent_) || !IsPosition(current_)) return false;
   const int found = Search(parent_, current_, nameOrPath, 0);
   if (!found) return false;
@@ -127,7 +130,7 @@ bool XmlDoc::FindElement(const char* nameOrPath) {
 
 // The search stays inside the current element; a path from the root that
 // ends on a top-level element has no child position to give.
-bool XmlDoc::FindChildElement(const char* nameOrPath) {
+bool XmlEngine::FindChildElement(const char* nameOrPath) {
   if (!current_ && !FindElement(nullptr)) return false;
   if (!IsLive(current_) || !IsPosition(child_)) return false;
   const int found = Search(current_, child_, nameOrPath, current_);
@@ -136,7 +139,7 @@ bool XmlDoc::FindChildElement(const char* nameOrPath) {
   return true;
 }
 
-bool XmlDoc::EnterElement() {
+bool XmlEngine::EnterElement() {
   if (!IsLive(current_) || nodeType_ != ElementNode || !IsPosition(child_)) return false;
   parent_ = current_;
   current_ = child_;
@@ -145,7 +148,7 @@ bool XmlDoc::EnterElement() {
   return true;
 }
 
-bool XmlDoc::LeaveElement() {
+bool XmlEngine::LeaveElement() {
   if (!IsLive(parent_) || !IsPosition(current_)) return false;
   child_ = current_;
   current_ = parent_;
@@ -154,19 +157,7 @@ bool XmlDoc::LeaveElement() {
   return true;
 }
 
-// Walks in document order stay below boundary (0: the whole document).
-int XmlDoc::NextInDocumentOrder(int n, int boundary) const {
-  return FirstChild(n) ? FirstChild(n) : NextAfterSubtree(n, boundary);
-}
-
-int XmlDoc::NextAfterSubtree(int n, int boundary) const {
-  for (; n != boundary && n != 0; n = Record(n).parent) {
-    if (Record(n).nextSibling) return Record(n).nextSibling;
-  }
-  return 0;
-}
-
-bool XmlDoc::HasChildNamed(int n, const char* name) const {
+bool XmlEngine::HasChildNamed(int n, const char* name) const {
   for (int c = FirstChild(n); c; c = Record(c).nextSibling) {
     if (NameMatches(ElementNameView(c), name)) return true;
   }
@@ -176,7 +167,7 @@ bool XmlDoc::HasChildNamed(int n, const char* name) const {
 // The element the path names, searched from the sibling after from (or the
 // parent's first child); "//" walks in document order without leaving
 // boundary (0: the whole document).
-int XmlDoc::Search(int parent, int from, const char* path, int boundary) const {
+int XmlEngine::Search(int parent, int from, const char* path, int boundary) const {
   const int next = from ? Record(from).nextSibling : FirstChild(parent);
   if (!path || !*path) return next;
   auto matches = [this](int c, const PathStep& step, long& count) {
@@ -216,7 +207,7 @@ int XmlDoc::Search(int parent, int from, const char* path, int boundary) const {
   }
 }
 
-int XmlDoc::FindNode(int typeMask) {
+int XmlEngine::FindNode(int typeMask) {
   if (!IsPosition(parent_) || !IsPosition(current_)) return 0;
   int32_t from = 0, parentEnd = -1;
   if (parent_) {
@@ -230,7 +221,7 @@ int XmlDoc::FindNode(int typeMask) {
   } else if (current_) {
     from = Record(current_).start + Record(current_).length;
   }
-  XmlScanner scanner;
+  Scanner scanner;
   scanner.text = text_.data();
   scanner.textLength = int32_t(text_.size());
   scanner.next = from;
@@ -269,7 +260,7 @@ int XmlDoc::FindNode(int typeMask) {
   }
 }
 
-std::string XmlDoc::GetNodeName() const {
+std::string XmlEngine::GetNodeName() const {
   if (!NodeIsCurrent()) return GetElementName(current_);
   const std::string_view text = NodeText();
   switch (nodeType_) {
@@ -279,7 +270,7 @@ std::string XmlDoc::GetNodeName() const {
     case CommentNode: return "#comment";
     case ProcessingInstructionNode:
     case LoneEndTagNode: {
-      XmlScanner scanner;
+      Scanner scanner;
       scanner.text = text_.data();
       scanner.textLength = nodeOffset_ + nodeLength_;
       scanner.next = nodeOffset_;
@@ -303,17 +294,17 @@ std::string XmlDoc::GetNodeName() const {
 // ---------------------------------------------------------------------------
 // Walks of the index.
 
-int XmlDoc::GetParent(int n) const { return IsPosition(n) ? Record(n).parent : 0; }
+int XmlEngine::GetParent(int n) const { return IsPosition(n) ? Record(n).parent : 0; }
 
-int XmlDoc::GetFirstChild(int n) const { return IsPosition(n) ? FirstChild(n) : 0; }
+int XmlEngine::GetFirstChild(int n) const { return IsPosition(n) ? FirstChild(n) : 0; }
 
-int XmlDoc::GetNextSibling(int n) const { return IsPosition(n) ? Record(n).nextSibling : 0; }
+int XmlEngine::GetNextSibling(int n) const { return IsPosition(n) ? Record(n).nextSibling : 0; }
 
-int XmlDoc::GetNextInDocumentOrder(int n) const { return IsPosition(n) ? NextInDocumentOrder(n, 0) : 0; }
+int XmlEngine::GetNextInDocumentOrder(int n) const { return IsPosition(n) ? NextInDocumentOrder(n, 0) : 0; }
 
-int XmlDoc::GetNextAfterSubtree(int n) const { return IsPosition(n) ? NextAfterSubtree(n, 0) : 0; }
+int XmlEngine::GetNextAfterSubtree(int n) const { return IsPosition(n) ? NextAfterSubtree(n, 0) : 0; }
 
-XmlDoc::ElementFacts XmlDoc::GetElementFacts(int n) const {
+XmlEngine::ElementFacts XmlEngine::GetElementFacts(int n) const {
   if (!IsLive(n)) return {};
   const ElementRecord& r = Record(n);
   return {.level = r.Level(),
@@ -332,12 +323,12 @@ XmlDoc::ElementFacts XmlDoc::GetElementFacts(int n) const {
 // The tag whose attributes element n's operations work on: the current
 // processing instruction (or nothing) when another node than an element is
 // current and n is the current position.
-int XmlDoc::TagOf(int n) const { return NodeIsCurrent() && n == current_ ? kCurrentNodeTag : n; }
+int XmlEngine::TagOf(int n) const { return NodeIsCurrent() && n == current_ ? kCurrentNodeTag : n; }
 
 // The attributes of a start tag (or of the current processing instruction):
 // from the end of its name (as the tokenizer reads it) to its ">" (or "/>"
 // of an empty element, or "?>"), so that no edit separates "/" and ">".
-bool XmlDoc::TagSpan(int tag, int32_t& from, int32_t& to) const {
+bool XmlEngine::TagSpan(int tag, int32_t& from, int32_t& to) const {
   if (tag == kCurrentNodeTag) {
     if (nodeType_ != ProcessingInstructionNode || nodeLength_ < 4) return false;
     to = nodeOffset_ + nodeLength_ - 2;
@@ -353,7 +344,7 @@ bool XmlDoc::TagSpan(int tag, int32_t& from, int32_t& to) const {
 
 // A token: quoted up to the same quote, else up to white space or ">" and,
 // in name position, also "=", "/" and "?". Returns the offset after it.
-int32_t XmlDoc::ReadToken(int32_t pos, int32_t to, bool value, int32_t& start, int32_t& length, bool& quoted) const {
+int32_t XmlEngine::ReadToken(int32_t pos, int32_t to, bool value, int32_t& start, int32_t& length, bool& quoted) const {
   const char* t = text_.data();
   quoted = pos < to && IsQuote(t[pos]);
   if (quoted) {
@@ -370,7 +361,7 @@ int32_t XmlDoc::ReadToken(int32_t pos, int32_t to, bool value, int32_t& start, i
   return pos;
 }
 
-bool XmlDoc::NextAttribute(int32_t& pos, int32_t to, AttributeToken& token) const {
+bool XmlEngine::NextAttribute(int32_t& pos, int32_t to, AttributeToken& token) const {
   const char* t = text_.data();
   for (;;) {
     while (pos < to && IsWhite(t[pos])) ++pos;
@@ -396,7 +387,7 @@ bool XmlDoc::NextAttribute(int32_t& pos, int32_t to, AttributeToken& token) cons
   }
 }
 
-bool XmlDoc::FindAttribute(int tag, const char* name, AttributeToken& token, int32_t* lastTokenEnd) const {
+bool XmlEngine::FindAttribute(int tag, const char* name, AttributeToken& token, int32_t* lastTokenEnd) const {
   int32_t from, to;
   if (!name || !TagSpan(tag, from, to)) return false;
   int32_t pos = from;
@@ -409,14 +400,14 @@ bool XmlDoc::FindAttribute(int tag, const char* name, AttributeToken& token, int
   return false;
 }
 
-std::string XmlDoc::GetAttribute(int n, const char* name) const {
+std::string XmlEngine::GetAttribute(int n, const char* name) const {
   AttributeToken token;
   if (!FindAttribute(TagOf(n), name, token, nullptr)) return "";
   if (!token.hasValue) return text_.substr(size_t(token.nameStart), size_t(token.nameLength));
   return FromMarkupText(std::string_view(text_).substr(size_t(token.valueStart), size_t(token.valueLength)));
 }
 
-std::string XmlDoc::GetAttributeName(int index) const {
+std::string XmlEngine::GetAttributeName(int index) const {
   int32_t from, to;
   if (index < 0 || !TagSpan(TagOf(current_), from, to)) return "";
   int32_t pos = from;
@@ -430,7 +421,7 @@ std::string XmlDoc::GetAttributeName(int index) const {
 // ---------------------------------------------------------------------------
 // Content.
 
-std::string XmlDoc::GetContent() const {
+std::string XmlEngine::GetContent() const {
   if (!NodeIsCurrent()) return GetContent(current_);
   const std::string_view text = NodeText();
   switch (nodeType_) {
@@ -447,7 +438,7 @@ std::string XmlDoc::GetContent() const {
 // Text nodes decoded and CDATA sections raw; comments, processing
 // instructions and stray end tags left out. A stray "<" that makes an error
 // node is kept as the text it evidently is.
-std::string XmlDoc::GetContent(int n) const {
+std::string XmlEngine::GetContent(int n) const {
   if (!IsLive(n)) return "";
   const ElementRecord& r = Record(n);
   if (r.firstChild || !r.EndTagLength()) return "";
@@ -455,7 +446,7 @@ std::string XmlDoc::GetContent(int n) const {
   const int32_t to = r.start + r.length - int32_t(r.EndTagLength());
   const std::string_view content = std::string_view(text_).substr(size_t(from), size_t(to - from));
   if (content.find('<') == std::string_view::npos) return FromMarkupText(content);
-  XmlScanner scanner;
+  Scanner scanner;
   scanner.text = text_.data();
   scanner.textLength = to;
   scanner.next = from;
@@ -469,13 +460,13 @@ std::string XmlDoc::GetContent(int n) const {
   return result;
 }
 
-int32_t XmlDoc::SkipLineBreak(int32_t offset) const {
+int32_t XmlEngine::SkipLineBreak(int32_t offset) const {
   size_t q = size_t(offset);
   while (q < text_.size() && IsWhite(text_[q])) ++q;
   return q == text_.size() || text_[q] == '<' ? int32_t(q) : offset;
 }
 
-std::string XmlDoc::GetSubDocument(int n) const {
+std::string XmlEngine::GetSubDocument(int n) const {
   if (!IsLive(n)) return "";
   const ElementRecord& r = Record(n);
   return text_.substr(size_t(r.start), size_t(SkipLineBreak(r.start + r.length) - r.start));

@@ -11,7 +11,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "xml/xml_doc.h"
+#include "xml/xml_engine.h"
 
 namespace vrel {
 namespace {
@@ -26,11 +26,11 @@ bool IsDeclarationLetter(char c) { return c == 'E' || c == 'A' || c == 'N'; }
 #define VREL_HOT inline __attribute__((always_inline))
 #define VREL_COLD __attribute__((noinline))
 
-class XmlDoc::Tokenizer {
+class XmlEngine::Tokenizer {
  public:
   // Without describe, error nodes get no message (the index builder keeps
   // only its first one).
-  Tokenizer(const XmlScanner& scanner, ScannedNode& node, bool describe = true)
+  Tokenizer(const Scanner& scanner, ScannedNode& node, bool describe = true)
       : t_(scanner.text), end_(scanner.textLength), p_(scanner.next), describe_(describe), node_(node) {
     node_.flags = 0;
     node_.nameStart = node_.nameLength = 0;
@@ -365,7 +365,7 @@ class XmlDoc::Tokenizer {
   ScannedNode& node_;
 };
 
-int XmlDoc::Scan(XmlScanner& scanner, ScannedNode& node) {
+int XmlEngine::Scan(Scanner& scanner, ScannedNode& node) {
   const int type = Tokenizer(scanner, node).Read(false);
   scanner.next = node.start + node.length;
   return type;
@@ -373,27 +373,6 @@ int XmlDoc::Scan(XmlScanner& scanner, ScannedNode& node) {
 
 #undef VREL_HOT
 #undef VREL_COLD
-
-int XmlDoc::ScanNode(XmlScanner& scanner, XmlNode& node) {
-  ScannedNode scanned;
-  const int type = Scan(scanner, scanned);
-  node.type = type;
-  node.start = scanned.start;
-  node.length = scanned.length;
-  node.flags = scanned.flags;
-  if (type == ErrorToken) {
-    node.name = std::move(scanned.message);
-  } else if (type == ElementNode || type == ProcessingInstructionNode) {
-    node.name.assign(scanner.text + scanned.nameStart, size_t(scanned.nameLength));
-  } else {
-    node.name.clear();
-  }
-  if (type == EndTagToken) {
-    scanner.tokenStart = scanned.nameStart;
-    scanner.tokenEnd = scanned.nameStart + scanned.nameLength - 1;
-  }
-  return type;
-}
 
 // ---------------------------------------------------------------------------
 // The index builder.
@@ -449,7 +428,7 @@ class DeepNames {
 
 }  // namespace
 
-int XmlDoc::BuildIndexBelow(int below, XmlScanner& scanner, std::string& message, ParseOutcome& outcome) {
+int XmlEngine::BuildIndexBelow(int below, Scanner& scanner, std::string& message, ParseOutcome& outcome) {
   const char* text = scanner.text;
   const bool ignoreCase = (scanner.flags & IgnoreCase) != 0;
   const uint32_t baseLevel = Record(below).Level();

@@ -125,8 +125,6 @@ TEST(XmlParseTest, IncorrectAndUnterminatedNodes) {
   EXPECT_EQ(Parse("<1abc>").result, "No root element");
   EXPECT_EQ(Parse("<1abc><r/>").result, "Incorrect tag name character at offset 0");
   XmlDoc doc;
-  XmlScanner scanner;
-  XmlNode node;
   const std::pair<std::string, std::string> cases[] = {
       {"<r><1abc></r>", "Incorrect tag name character at offset 3"},
       {"<r><!x></r>", "Incorrect ! tag at offset 3"},
@@ -148,11 +146,10 @@ TEST(XmlParseTest, IncorrectAndUnterminatedNodes) {
     EXPECT_EQ(doc.CheckIndex(), "") << text;
   }
   // An incorrect node ends before the next "<", which starts a node of its own.
-  scanner.text = "<<a/>";
-  scanner.textLength = 5;
-  EXPECT_EQ(XmlDoc::ScanNode(scanner, node), XmlDoc::ErrorToken);
-  EXPECT_EQ(node.length, 1);
-  EXPECT_EQ(XmlDoc::ScanNode(scanner, node), XmlDoc::ElementNode);
+  doc.SetDocumentText("<<a/>");
+  EXPECT_EQ(doc.FindNode(), XmlDoc::ErrorNode);
+  EXPECT_EQ(doc.GetContent(), "<");
+  EXPECT_EQ(doc.FindNode(), XmlDoc::ElementNode);
 }
 
 TEST(XmlParseTest, EmptyElementNeedsSlashAfterNameBlankOrQuote) {
@@ -193,32 +190,26 @@ TEST(XmlParseTest, NulBytesAreTextNotEnds) {
   EXPECT_EQ(doc.GetElementName(2), "c\0d"s);
 }
 
-TEST(XmlParseTest, ScanNodeTypesAndSpans) {
+TEST(XmlParseTest, NodeTypesAndSpans) {
   const std::string text = " \n<?pi a='1'?>t>u<!--c--><![CDATA[d]]><!DOCTYPE r><e x/></e \n>";
-  XmlScanner scanner;
-  scanner.text = text.data();
-  scanner.textLength = int32_t(text.size());
-  XmlNode node;
-  std::vector<std::tuple<int, int, std::string>> seen;
-  for (int type; (type = XmlDoc::ScanNode(scanner, node)) != XmlDoc::EndOfTextToken;)
-    seen.emplace_back(type, node.length, node.name);
-  const std::vector<std::tuple<int, int, std::string>> expected = {
-      {XmlDoc::WhitespaceNode, 2, ""},    {XmlDoc::ProcessingInstructionNode, 12, "pi"},
-      {XmlDoc::TextNode, 2, ""},          {XmlDoc::TextNode, 1, ""},
-      {XmlDoc::CommentNode, 8, ""},       {XmlDoc::CDataNode, 13, ""},
-      {XmlDoc::DocumentTypeNode, 12, ""}, {XmlDoc::ElementNode, 6, "e"},
-      {XmlDoc::EndTagToken, 6, ""}};
+  XmlDoc doc;
+  doc.SetDocumentText(text);
+  std::vector<std::tuple<int, std::string, std::string>> seen;
+  for (int type; (type = doc.FindNode()) != 0;) seen.emplace_back(type, doc.GetNodeName(), doc.GetContent());
+  const std::vector<std::tuple<int, std::string, std::string>> expected = {
+      {XmlDoc::WhitespaceNode, "#text", " \n"},
+      {XmlDoc::ProcessingInstructionNode, "pi", "pi a='1'"},
+      {XmlDoc::TextNode, "#text", "t>"},
+      {XmlDoc::TextNode, "#text", "u"},
+      {XmlDoc::CommentNode, "#comment", "c"},
+      {XmlDoc::CDataNode, "#cdata-section", "d"},
+      {XmlDoc::DocumentTypeNode, "r", "<!DOCTYPE r>"},
+      {XmlDoc::ElementNode, "e", ""}};
   EXPECT_EQ(seen, expected);
-  EXPECT_EQ(
-      std::string_view(text).substr(size_t(scanner.tokenStart), size_t(scanner.tokenEnd - scanner.tokenStart + 1)),
-      "e");
-  EXPECT_EQ(node.start, int32_t(text.size()));
-  EXPECT_EQ(node.length, 0);
-  scanner.next = 0;
-  scanner.text = "<a/>";
-  scanner.textLength = 4;
-  XmlDoc::ScanNode(scanner, node);
-  EXPECT_EQ(node.flags, kNodeEmptyElement);
+  // "/" after an attribute name is no "/>": e ends at "</e", its name ended by white space.
+  EXPECT_EQ(doc.GetElementFacts(doc.GetCurrentPosition()), (XmlDoc::ElementFacts{0, 50, 12, 6, 6, true, false, false}));
+  doc.SetDocumentText("<a/>");
+  EXPECT_EQ(doc.GetElementFacts(1), (XmlDoc::ElementFacts{0, 0, 4, 4, 0, true, false, false}));
 }
 
 // Every prefix of a rich document, in a buffer of exactly its size, so that
@@ -231,11 +222,10 @@ TEST(XmlParseTest, TruncatedTextsNeverReadPastTheirEnd) {
     std::unique_ptr<char[]> bytes(new char[size]);
     std::copy(full.begin(), full.begin() + ptrdiff_t(size), bytes.get());
     const std::string_view text(bytes.get(), size);
-    XmlScanner scanner;
-    scanner.text = text.data();
-    scanner.textLength = int32_t(size);
-    XmlNode node;
-    while (XmlDoc::ScanNode(scanner, node) != XmlDoc::EndOfTextToken) ASSERT_LE(size_t(scanner.next), size);
+    XmlDoc whole;
+    whole.SetDocumentText(text);
+    size_t nodes = 0;
+    while (whole.FindNode() != 0) ASSERT_LE(++nodes, size);  // every node takes one byte or more
     XmlDoc doc;
     doc.SetDocumentText("<host/>");
     doc.FindElement();
@@ -245,6 +235,9 @@ TEST(XmlParseTest, TruncatedTextsNeverReadPastTheirEnd) {
 }
 
 TEST(XmlParseTest, TagsBeyondTheIndexLimitsBecomeErrors) {
+  // What an element's record can hold.
+  constexpr uint32_t kMaxStartTagLength = (1u << 22) - 1;
+  constexpr uint32_t kMaxLevel = 0xFFFF;
   XmlDoc doc;
   const std::string longValue(kMaxStartTagLength, 'v');
   Parsed p = Parse(doc, "<r><a x='" + longValue + "'/></r>");
