@@ -49,7 +49,9 @@ StoredItems IndexStoredItems(XmlDoc& database) {
   return items;
 }
 
-constexpr int kContentNodes = 123;  // every node type but white space and lone end tags
+// Every node type but white space, lone end tags and errors.
+constexpr int kContentNodes = XmlDoc::ElementNode | XmlDoc::TextNode | XmlDoc::CDataNode |
+                              XmlDoc::ProcessingInstructionNode | XmlDoc::CommentNode | XmlDoc::DocumentTypeNode;
 
 class CleanCopyWriter {
  public:
