@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,10 +26,10 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// How often add and update look at their downloads; the scheduler's rules
-// do not depend on the pace of its ticks.
-constexpr auto kPollInterval = std::chrono::milliseconds(2);
-constexpr size_t kParallelDownloads = 8;
+// The download component tells the loop that a transfer ended with this
+// signal, sent to the thread that runs the scheduler.
+constexpr int kWakeSignal = SIGUSR1;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 int Usage(const char* usage) {
   std::fprintf(stderr, "usage: vrel-cli [--data PATH] %s\n", usage);
@@ -60,61 +61,50 @@ bool CollectRequests(NewsEngine& engine, const Arguments& names, std::vector<Dow
   return allKnown;
 }
 
-// One line on a terminal that says how far an update is.
-class ProgressLine {
+// One line on a terminal that says how far an update is, and the message
+// of each download that failed.
+class UpdateProgress : public NewsObserver {
  public:
-  ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) {}
-  void Show(size_t done, size_t total, const DownloadRequest& request) {
-    if (!shown_) return;
-    const std::string& name = request.title.empty() ? request.address : request.title;
-    std::fprintf(stderr, "\r\033[K%zu/%zu %s", done, total, name.c_str());
-    std::fflush(stderr);
-  }
-  void Clear() {
+  UpdateProgress(const NewsEngine& engine, size_t total)
+      : engine_(engine), total_(total), shown_(isatty(STDERR_FILENO) == 1) {}
+  void ClearLine() const {
     if (shown_) std::fputs("\r\033[K", stderr);
   }
 
- private:
-  bool shown_;
-};
-
-struct RunningDownload {
-  DownloadRequest request;
-  std::unique_ptr<Download> download;
-};
-
-// Runs up to kParallelDownloads downloads at once; the scheduler merges or
-// books each as it finishes, one at a time. Returns how many failed.
-size_t DownloadSideBySide(NewsEngine& engine, const std::vector<DownloadRequest>& requests) {
-  Scheduler& scheduler = engine.DownloadScheduler();
-  ProgressLine progress;
-  std::vector<RunningDownload> running;
-  size_t next = 0, done = 0, failed = 0;
-  while (done < requests.size()) {
-    for (; running.size() < kParallelDownloads && next < requests.size(); ++next) {
-      running.push_back({requests[next], scheduler.StartDownload(requests[next])});
+  void DownloadEnded(const DownloadRequest& request, bool merged) override {
+    ++done_;
+    ClearLine();
+    if (!merged) {
+      ++failed_;
+      std::fprintf(stderr, "vrel-cli: download failed: ");
+      std::fflush(stderr);
+      PrintLatestStatusMessage(engine_, stderr);
     }
-    bool finishedAny = false;
-    for (auto it = running.begin(); it != running.end();) {
-      if (!it->download->Poll()) {
-        ++it;
-        continue;
-      }
-      if (!scheduler.Complete(it->request, it->download->Result())) {
-        ++failed;
-        progress.Clear();
-        std::fprintf(stderr, "vrel-cli: download failed: ");
-        std::fflush(stderr);
-        PrintLatestStatusMessage(engine, stderr);
-      }
-      progress.Show(++done, requests.size(), it->request);
-      it = running.erase(it);
-      finishedAny = true;
-    }
-    if (!finishedAny) std::this_thread::sleep_for(kPollInterval);
+    if (!shown_) return;
+    const std::string& name = request.title.empty() ? request.address : request.title;
+    std::fprintf(stderr, "\r\033[K%zu/%zu %s", done_, total_, name.c_str());
+    std::fflush(stderr);
   }
-  progress.Clear();
-  return failed;
+
+  size_t Failed() const { return failed_; }
+  size_t Merged() const { return done_ - failed_; }
+
+ private:
+  const NewsEngine& engine_;
+  size_t total_;
+  bool shown_;
+  size_t done_ = 0, failed_ = 0;
+};
+
+// The signals the loop waits for, blocked in every thread so that only the
+// loop takes them: call before anything starts a thread.
+sigset_t BlockLoopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, kWakeSignal);
+  for (const int signal : kStopSignals) sigaddset(&signals, signal);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
 }
 
 // Waits until the deadline or one of the signals; returns the signal, or 0
@@ -131,10 +121,43 @@ int WaitForSignal(const sigset_t& signals, SteadyClock::time_point deadline) {
   }
 }
 
+// Drives the scheduler on this thread as the tray program's timer and
+// events do: a tick every 500 ms, and a poll as soon as a transfer ends.
+// Returns true when a stop signal ended it, false once done() holds.
+bool RunScheduler(Scheduler& scheduler, const sigset_t& signals, const std::function<bool()>& done) {
+  const pthread_t loop = pthread_self();
+  scheduler.SetWakeUp([loop] { pthread_kill(loop, kWakeSignal); });
+  const auto tick = std::chrono::milliseconds(kTickMilliseconds);
+  bool stopped = false;
+  for (auto next = SteadyClock::now(); !stopped;) {
+    if (SteadyClock::now() >= next) {
+      scheduler.Tick();
+      next = std::max(next + tick, SteadyClock::now());
+    }
+    if (done()) break;
+    const int signal = WaitForSignal(signals, next);
+    if (signal == kWakeSignal) {
+      scheduler.Poll();
+      if (done()) break;
+    } else {
+      stopped = signal != 0;
+    }
+  }
+  scheduler.SetWakeUp({});
+  return stopped;
+}
+
+// Downloads exactly what is queued, then ends.
+bool DownloadQueued(Scheduler& scheduler, const sigset_t& signals) {
+  scheduler.SetAutomatic(false);
+  return RunScheduler(scheduler, signals, [&] { return scheduler.Idle() && scheduler.QueuedRequests() == 0; });
+}
+
 }  // namespace
 
 int RunAddCommand(const Arguments& args, const GlobalOptions& options) {
   if (args.size() != 1) return Usage("add TEXT");
+  const sigset_t signals = BlockLoopSignals();
   StatusLinePrinter printer;
   Session session(options);
   NewsEngine& engine = session.Engine();
@@ -145,50 +168,41 @@ int RunAddCommand(const Arguments& args, const GlobalOptions& options) {
     PrintLatestStatusMessage(engine, installed ? stdout : stderr);
     return installed ? 0 : 1;
   }
-  if (input.request.address.empty()) {
+  if (!QueueAddRequest(engine, std::move(input.request))) {
     std::fprintf(stderr, "vrel-cli: add: '%s' has no address to download\n", args[0].c_str());
     return 2;
   }
-  engine.DownloadScheduler().Queue(std::move(input.request));
-  Scheduler& scheduler = engine.DownloadScheduler();
-  scheduler.Tick();
-  while (scheduler.DownloadState() != Scheduler::kIdle) {
-    std::this_thread::sleep_for(kPollInterval);
-    scheduler.Tick();
-  }
-  const bool failed = scheduler.LastDownloadFailed();
+  DownloadQueued(engine.DownloadScheduler(), signals);
+  const bool failed = engine.DownloadScheduler().LastDownloadFailed();
   if (failed) PrintLatestStatusMessage(engine, stderr);
   return session.Save() && !failed ? 0 : 1;
 }
 
 int RunUpdateCommand(const Arguments& args, const GlobalOptions& options) {
+  const sigset_t signals = BlockLoopSignals();
   Session session(options);
+  NewsEngine& engine = session.Engine();
   std::vector<DownloadRequest> requests;
-  if (!CollectRequests(session.Engine(), args, requests)) return 2;
-  const size_t failed = DownloadSideBySide(session.Engine(), requests);
-  std::printf("%zu of %zu feeds updated\n", requests.size() - failed, requests.size());
-  return session.Save() && failed == 0 ? 0 : 1;
+  if (!CollectRequests(engine, args, requests)) return 2;
+  UpdateProgress progress(engine, requests.size());
+  engine.SetObserver(&progress);
+  for (DownloadRequest& request : requests) engine.DownloadScheduler().Queue(std::move(request));
+  const bool stopped = DownloadQueued(engine.DownloadScheduler(), signals);
+  engine.SetObserver(nullptr);
+  progress.ClearLine();
+  const size_t failed = progress.Failed();
+  if (stopped) std::fprintf(stderr, "vrel-cli: update: stopped; what was downloaded is kept\n");
+  std::printf("%zu of %zu feeds updated\n", progress.Merged(), requests.size());
+  return session.Save() && failed == 0 && !stopped ? 0 : 1;
 }
 
 int RunRunCommand(const Arguments& args, const GlobalOptions& options) {
   if (!args.empty()) return Usage("run");
-  // Blocked before any thread starts, so that no thread takes them and the
-  // loop below receives them between ticks.
-  sigset_t stops;
-  sigemptyset(&stops);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
-  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
-
+  const sigset_t signals = BlockLoopSignals();
   StatusLinePrinter printer;
   Session session(options);
   session.Engine().SetObserver(&printer);
-  Scheduler& scheduler = session.Engine().DownloadScheduler();
-  const auto tick = std::chrono::milliseconds(kTickMilliseconds);
-  for (auto next = SteadyClock::now();;) {
-    scheduler.Tick();
-    next = std::max(next + tick, SteadyClock::now());
-    if (WaitForSignal(stops, next) != 0) break;
-  }
+  RunScheduler(session.Engine().DownloadScheduler(), signals, [] { return false; });
   return session.Save() ? 0 : 1;
 }
 

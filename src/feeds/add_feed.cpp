@@ -5,10 +5,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
 
 #include "feeds/markup_text.h"
 #include "feeds/news_engine.h"
+#include "feeds/status_texts.h"
 #include "feeds/time_stamp.h"
 
 namespace vrel {
@@ -108,8 +110,21 @@ AddInput ReadAddText(std::string_view text) {
 Outcome AddFeedInput(NewsEngine& engine, std::string_view text) {
   AddInput input = ReadAddText(text);
   if (input.installScreenSaver) return InstallScreenSaver(engine);
-  if (input.request.address.empty()) return Outcome::Failure("no address to download");
-  engine.DownloadScheduler().Queue(std::move(input.request));
+  return QueueAddRequest(engine, std::move(input.request));
+}
+
+Outcome QueueAddRequest(NewsEngine& engine, DownloadRequest request) {
+  if (request.address.empty()) return Outcome::Failure("no address to download");
+  {
+    std::lock_guard lock(engine.Lock());
+    if (engine.Database().FindFeedByUri(request.address)) {
+      const std::string title = engine.Database().Document().GetAttribute("title");
+      engine.SetStatusLine(AlreadyListedLine(title));
+      return Outcome::Success("Already in the list: " + title);
+    }
+  }
+  request.fromAddBox = true;
+  engine.DownloadScheduler().Queue(std::move(request));
   return Outcome::Success();
 }
 

@@ -26,6 +26,11 @@ AddInput ReadAddText(std::string_view text);
 // address, or the screen saver could not be installed.
 Outcome AddFeedInput(NewsEngine& engine, std::string_view text);
 
+// Queues the download of an address from the Add box, unless the list has
+// that feed already, which the status line then says ("Already in the
+// list: TITLE"). Fails when the request has no address.
+Outcome QueueAddRequest(NewsEngine& engine, DownloadRequest request);
+
 // "brackenfold News Reader.scr" in ~/.local/bin.
 inline constexpr const char* kScreenSaverFileName = "brackenfold News Reader.scr";
 

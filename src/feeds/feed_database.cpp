@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "feeds/feed_merge.h"
+#include "xml/xml_encoding.h"
 
 namespace vrel {
 
@@ -106,12 +107,34 @@ void FeedDatabase::Renumber() {
   }
 }
 
-Outcome FeedDatabase::SaveTo(const std::string& path) {
+Outcome FeedDatabase::RefusesToSave(const std::string& path) const {
   if (path.empty()) return Outcome::Failure("no data file has been chosen");
   if (path == unkeptDamagedPath_)
     return Outcome::Failure("the damaged data file " + path + " could not be kept, so it is not written over");
+  return Outcome::Success();
+}
+
+Outcome FeedDatabase::SaveTo(const std::string& path) {
+  if (Outcome refused = RefusesToSave(path); !refused) return refused;
   if (!doc_.SaveFile(path)) return Outcome::Failure("cannot save " + path + ": " + doc_.GetResultText());
   ClearModified(doc_);
+  return Outcome::Success();
+}
+
+Outcome FeedDatabase::TakeSnapshot(DataFileSnapshot& snapshot) {
+  if (Outcome refused = RefusesToSave(path_); !refused) return refused;
+  snapshot = {path_, doc_.GetDocumentText(), doc_.GetDocumentFlags()};
+  ClearModified(doc_);
+  return Outcome::Success();
+}
+
+void FeedDatabase::MarkUnsaved() { doc_.SetDocumentFlags(doc_.GetDocumentFlags() | XmlDoc::Modified); }
+
+Outcome FeedDatabase::WriteSnapshot(const DataFileSnapshot& snapshot) {
+  std::string result;
+  uint32_t flags = snapshot.flags;
+  if (!WriteDocumentFile(snapshot.path, snapshot.text, result, flags))
+    return Outcome::Failure("cannot save " + snapshot.path + ": " + result);
   return Outcome::Success();
 }
 

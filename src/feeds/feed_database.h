@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "feeds/background_saver.h"
 #include "feeds/outcome.h"
 #include "xml/xml_doc.h"
 
@@ -45,6 +46,14 @@ class FeedDatabase {
   // Saves to path, which becomes the database's file.
   Outcome MoveTo(const std::string& path);
 
+  // What Save would write, taken now so that it can be written without the
+  // database lock; from now on the database counts as saved. Fails, taking
+  // nothing, where Save would refuse.
+  Outcome TakeSnapshot(DataFileSnapshot& snapshot);
+  // The write of a snapshot failed: the changes it held are unsaved again.
+  void MarkUnsaved();
+  static Outcome WriteSnapshot(const DataFileSnapshot& snapshot);
+
   // Make the matching FEED the current element; false when there is none.
   bool FindFeedByUri(std::string_view uri) { return FindFeed("uri", uri); }
   bool FindFeedById(std::string_view id) { return FindFeed("feedid", id); }
@@ -60,6 +69,7 @@ class FeedDatabase {
 
  private:
   bool FindFeed(const char* attribute, std::string_view value);
+  Outcome RefusesToSave(const std::string& path) const;
   void Renumber();
   std::string KeepDamagedFile(const std::string& stamp);
   void SalvageDamaged();

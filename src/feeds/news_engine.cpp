@@ -11,9 +11,11 @@
 
 namespace vrel {
 
-NewsEngine::NewsEngine(SettingsStore& store, Clock clock, DownloadSource* downloads)
+NewsEngine::NewsEngine(SettingsStore& store, Clock clock, DownloadSource* downloads,
+                       BackgroundSaver::Writer saveWriter)
     : store_(store),
       clock_(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
+      saver_(std::make_unique<BackgroundSaver>(saveWriter ? std::move(saveWriter) : FeedDatabase::WriteSnapshot)),
       scheduler_(std::make_unique<Scheduler>(*this, downloads)) {}
 
 NewsEngine::~NewsEngine() = default;
@@ -44,16 +46,44 @@ void NewsEngine::OpenDataFile(const std::string& path) {
 }
 
 Outcome NewsEngine::Save() {
+  WaitForSave();
   std::lock_guard lock(mutex_);
   return database_.Save();
 }
 
 Outcome NewsEngine::SaveIfModified() {
+  WaitForSave();
   std::lock_guard lock(mutex_);
   return database_.SaveIfModified();
 }
 
+void NewsEngine::SaveInBackground() {
+  if (saver_->Busy()) return;
+  DataFileSnapshot snapshot;
+  {
+    std::lock_guard lock(mutex_);
+    if (database_.Path().empty() || !database_.Document().IsModified()) return;
+    if (const Outcome taken = database_.TakeSnapshot(snapshot); !taken) {
+      NoteBackgroundSave(taken);
+      return;
+    }
+  }
+  saver_->Start(std::move(snapshot), [this](const Outcome& written) { NoteBackgroundSave(written); });
+}
+
+void NewsEngine::WaitForSave() { saver_->Wait(); }
+
+// A save that keeps failing is reported once, not every minute.
+void NewsEngine::NoteBackgroundSave(const Outcome& written) {
+  std::lock_guard lock(mutex_);
+  if (!written) database_.MarkUnsaved();
+  const std::string error = written ? std::string() : written.Message();
+  if (!error.empty() && error != lastSaveError_) AddStatusMessage(error);
+  lastSaveError_ = error;
+}
+
 Outcome NewsEngine::ChangeDataFile(const std::string& path) {
+  WaitForSave();
   bool replaced = false;
   {
     std::lock_guard lock(mutex_);
@@ -67,7 +97,7 @@ Outcome NewsEngine::ChangeDataFile(const std::string& path) {
       if (Outcome saved = database_.Save(); !saved) return saved;
       recentFeeds_.clear();
       scheduler_->ClearQueue();
-      scheduler_->StopDownload();
+      scheduler_->StopDownloads();
       database_.Replace(std::move(loaded), path);
       replaced = true;
       if (observer_) observer_->DataFileReplaced();
@@ -125,6 +155,10 @@ Outcome NewsEngine::MergeDownload(const std::string& address, std::string_view t
 
 void NewsEngine::FeedListChanged() {
   if (observer_) observer_->FeedListChanged();
+}
+
+void NewsEngine::DownloadEnded(const DownloadRequest& request, bool merged) {
+  if (observer_) observer_->DownloadEnded(request, merged);
 }
 
 void NewsEngine::PostViewRequest(const XmlDoc& request) {

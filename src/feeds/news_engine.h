@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "feeds/background_saver.h"
 #include "feeds/feed_database.h"
 #include "feeds/outcome.h"
 #include "feeds/reader_settings.h"
@@ -42,6 +43,9 @@ class NewsObserver {
   // A clicked address waits in the link queue; the front end opens it on
   // its own thread.
   virtual void LinkQueued() {}
+  // A download ended, merged or booked as a failure (the scheduler's
+  // thread).
+  virtual void DownloadEnded(const DownloadRequest& /*request*/, bool /*merged*/) {}
 };
 
 inline constexpr size_t kMaxStatusMessages = 10;
@@ -51,8 +55,10 @@ class NewsEngine {
   using Clock = std::function<std::time_t()>;
 
   // downloads: where the scheduler's downloads come from; null for the
-  // network (a Downloader made when first needed).
-  explicit NewsEngine(SettingsStore& store, Clock clock = {}, DownloadSource* downloads = nullptr);
+  // network (a Downloader made when first needed). saveWriter: what writes
+  // the background saves' snapshots; empty for the data file itself.
+  explicit NewsEngine(SettingsStore& store, Clock clock = {}, DownloadSource* downloads = nullptr,
+                      BackgroundSaver::Writer saveWriter = {});
   ~NewsEngine();
   NewsEngine(const NewsEngine&) = delete;
   NewsEngine& operator=(const NewsEngine&) = delete;
@@ -75,9 +81,19 @@ class NewsEngine {
   void Start();
 
   // Atomic saves of the whole database; SaveIfModified writes only when
-  // something changed since the last load or save.
+  // something changed since the last load or save. Both wait for a save in
+  // the background to end first, so that the file never goes back to an
+  // older state.
   Outcome Save();
   Outcome SaveIfModified();
+  // The minute's save: the text is taken under the database lock and the
+  // file written on a thread of its own. Nothing happens when nothing
+  // changed or a save is still being written. A failure goes to
+  // StatusMessages, once while it repeats. Call it on the thread that calls
+  // Save and ChangeDataFile.
+  void SaveInBackground();
+  // Returns once no save runs in the background.
+  void WaitForSave();
 
   // Points the reader at another data file: a missing one receives the
   // current database, an existing one replaces it after the current
@@ -104,6 +120,7 @@ class NewsEngine {
 
   // Tells the front end to rebuild the feed list.
   void FeedListChanged();
+  void DownloadEnded(const DownloadRequest& request, bool merged);
   // Hands a "NURL" request to the front end's viewer.
   void PostViewRequest(const XmlDoc& request);
   void LinkQueued();
@@ -123,6 +140,7 @@ class NewsEngine {
 
  private:
   void NotifyIfNews(int feedId);
+  void NoteBackgroundSave(const Outcome& written);
 
   ReaderSettings store_;
   Clock clock_;
@@ -133,7 +151,9 @@ class NewsEngine {
   std::vector<std::string> statusMessages_;  // newest first
   std::string statusLine_;
   NewsSettings settings_;
-  std::unique_ptr<Scheduler> scheduler_;  // last: it goes first and ends its download
+  std::string lastSaveError_;  // under mutex_
+  std::unique_ptr<BackgroundSaver> saver_;  // goes before the database it reports on
+  std::unique_ptr<Scheduler> scheduler_;  // last: it goes first and ends its downloads
 };
 
 }  // namespace vrel

@@ -1,14 +1,16 @@
 #include "feeds/scheduler.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <mutex>
 #include <optional>
 #include <utility>
 
+#include "feeds/feed_database.h"
 #include "feeds/feed_discovery.h"
-#include "feeds/news_engine.h"
 #include "feeds/markup_text.h"
+#include "feeds/news_engine.h"
 #include "feeds/scrape.h"
 #include "feeds/status_texts.h"
 #include "feeds/time_stamp.h"
@@ -59,12 +61,37 @@ std::string StoredCopyText(NewsEngine& engine, const std::string& address) {
   return copy != 0 ? database.Document().GetSubDocument(copy) : std::string();
 }
 
-void SetOrRemoveAttribute(XmlDoc& db, int element, const char* name, const std::string& value) {
-  if (value.empty()) {
-    db.RemoveAttribute(element, name);
+// A validator is sent back in a request header: one with control characters
+// in it is not kept.
+void KeepValidator(XmlDoc& db, int feed, const char* name, const std::string& value) {
+  const bool control = std::any_of(value.begin(), value.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+  if (value.empty() || control) {
+    db.RemoveAttribute(feed, name);
   } else {
-    db.SetAttribute(element, name, value);
+    db.SetAttribute(feed, name, value);
   }
+}
+
+bool IsStored(NewsEngine& engine, const std::string& address) {
+  std::lock_guard lock(engine.Lock());
+  return engine.Database().FindFeedByUri(address);
+}
+
+std::string FeedTitle(NewsEngine& engine, const std::string& address) {
+  std::lock_guard lock(engine.Lock());
+  return engine.Database().FindFeedByUri(address) ? engine.Database().Document().GetAttribute("title") : address;
+}
+
+// Where a download is merged: the feed of its own address; but a new
+// address that moved permanently to a feed the list has goes to that feed,
+// so that the list never holds the same feed twice.
+std::string MergeTarget(NewsEngine& engine, const DownloadRequest& request, const DownloadResult& result) {
+  const std::string& moved = result.permanentUrl;
+  if (moved.empty() || moved == request.address || IsStored(engine, request.address)) return request.address;
+  return IsStored(engine, moved) ? moved : request.address;
 }
 
 bool IsGone(const DownloadResult& result) { return result.httpStatus == 410; }
@@ -80,6 +107,26 @@ std::string RefusalDetail(const DownloadResult& result, std::time_t now) {
   if (IsGone(result)) return GoneDetail();
   if (AsksToWait(result)) return WaitDetail(now + static_cast<std::time_t>(result.retryAfterSeconds));
   return {};
+}
+
+// Whether the scan may choose the FEED: never downloaded, or its period has
+// passed since its last download; not while its server asked to wait; and,
+// while it fails, only once its retry spacing has passed and while it has
+// automatic attempts left.
+bool IsDue(const XmlDoc& db, int feed, std::time_t now) {
+  if (const auto sinceArrival = SecondsSince(db.GetAttribute(feed, "arrivetime"), now)) {
+    std::string period = db.GetAttribute(feed, "period");
+    int64_t seconds = 0;
+    ReadDuration(period, seconds);
+    if (*sinceArrival <= seconds) return false;
+  }
+  if (const auto sinceRetry = SecondsSince(db.GetAttribute(feed, "retryafter"), now); sinceRetry && *sinceRetry < 0)
+    return false;
+  if (const auto sinceFailure = SecondsSince(db.GetAttribute(feed, "failedtime"), now)) {
+    const int attempts = LeadingInt(db.GetAttribute(feed, "numattempts"));
+    if (attempts >= kMaxAutoAttempts || *sinceFailure < RetrySpacing(attempts)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -103,7 +150,7 @@ std::vector<DownloadRequest> AllFeedRequests(XmlDoc& database) {
 Scheduler::Scheduler(NewsEngine& engine, DownloadSource* downloads)
     : engine_(engine), downloads_(downloads), lastSave_(engine.CurrentTime()) {}
 
-Scheduler::~Scheduler() = default;
+Scheduler::~Scheduler() { SetWakeUp({}); }
 
 DownloadSource& Scheduler::Downloads() {
   if (!downloads_) {
@@ -111,6 +158,10 @@ DownloadSource& Scheduler::Downloads() {
     downloads_ = ownDownloads_.get();
   }
   return *downloads_;
+}
+
+void Scheduler::SetWakeUp(std::function<void()> wakeUp) {
+  if (downloads_ || wakeUp) Downloads().SetFinishedListener(std::move(wakeUp));
 }
 
 void Scheduler::Queue(DownloadRequest request) {
@@ -130,56 +181,126 @@ void Scheduler::QueueAllFeeds() {
   for (DownloadRequest& request : AllFeedRequests(engine_.Database().Document())) Queue(std::move(request));
 }
 
+std::vector<DownloadRequest> Scheduler::Running() const {
+  std::vector<DownloadRequest> requests;
+  for (const RunningDownload& running : running_) requests.push_back(running.request);
+  return requests;
+}
+
 void Scheduler::Tick() {
-  if (state_ & kBusy) {
-    PollDownload();
-  } else {
-    SaveIfDue();
-    StartNext();
+  Poll();
+  SaveIfDue();
+  if (running_.empty()) IdleWithoutWork();
+}
+
+void Scheduler::Poll() {
+  HandleFinished();
+  StartWhatFits();
+  ShowProgress();
+}
+
+void Scheduler::HandleFinished() {
+  std::vector<RunningDownload> finished;
+  for (auto running = running_.begin(); running != running_.end();) {
+    if (running->download->Poll()) {
+      finished.push_back(std::move(*running));
+      running = running_.erase(running);
+    } else {
+      ++running;
+    }
+  }
+  for (RunningDownload& done : finished) {
+    const DownloadResult& result = done.download->Result();
+    if (std::optional<DownloadRequest> feed = DiscoveredFeed(done.request, result)) {
+      const std::string line = FoundFeedLine(feed->address);
+      Begin(std::move(*feed), line);
+    } else {
+      Complete(done.request, result);
+    }
   }
 }
 
-void Scheduler::PollDownload() {
-  if (!download_->Poll()) return;
-  const DownloadResult result = download_->Result();
-  download_.reset();
-  const DownloadRequest finished = std::exchange(current_, {});
-  state_ = kIdle;
-  if (std::optional<DownloadRequest> feed = DiscoveredFeed(finished, result)) {
-    const std::string statusLine = FoundFeedLine(feed->address);
-    Begin(std::move(*feed), statusLine);
-    return;
+void Scheduler::StartWhatFits() {
+  while (running_.size() < limits_.downloads && StartFromQueue()) {
   }
-  Complete(finished, result);
+  dueWaiting_ = 0;
+  if (automatic_) StartDueFeeds();
 }
 
-void Scheduler::StartNext() {
-  DownloadRequest next;
-  if (!queue_.empty()) {
-    next = std::move(queue_.front());
-    queue_.pop_front();
-  } else {
-    next = DueFeed();
+// The first queued request that may start: its host has room and its
+// address is not being downloaded already. Later requests to other hosts
+// need not wait behind a busy one.
+bool Scheduler::StartFromQueue() {
+  for (auto request = queue_.begin(); request != queue_.end(); ++request) {
+    if (IsRunning(request->address) || !HostHasRoom(HostOf(request->address))) continue;
+    DownloadRequest next = std::move(*request);
+    queue_.erase(request);
+    Begin(std::move(next));
+    return true;
   }
-  if (next.address.empty()) {
-    IdleWithoutWork();
-    return;
-  }
-  const std::string statusLine = DownloadingLine(next.title.empty() ? next.address : next.title);
-  Begin(std::move(next), statusLine);
+  return false;
 }
 
-void Scheduler::Begin(DownloadRequest request, const std::string& statusLine) {
-  current_ = std::move(request);
-  download_ = StartDownload(current_);
-  state_ = kBusy | (current_.webPage ? kWebPage : kXml);
-  engine_.SetStatusLine(statusLine);
+// Starts the due feeds, in database order, that the limits leave room for
+// and counts the others. A feed is counted as an automatic attempt when it
+// starts, unless the connection itself is suspect.
+void Scheduler::StartDueFeeds() {
+  const std::time_t now = engine_.CurrentTime();
+  std::lock_guard lock(engine_.Lock());
+  XmlDoc& db = engine_.Database().Document();
+  const int root = db.GetFirstChild(0);
+  for (int feed = root ? db.GetFirstChild(root) : 0; feed; feed = db.GetNextSibling(feed)) {
+    if (db.GetElementName(feed) != "FEED") continue;
+    const std::string uri = db.GetAttribute(feed, "uri");
+    // A feed without an address could never be downloaded.
+    if (uri.empty() || IsRunning(uri) || !IsDue(db, feed, now)) continue;
+    if (running_.size() >= limits_.downloads || !HostHasRoom(HostOf(uri))) {
+      ++dueWaiting_;
+      continue;
+    }
+    if (!db.GetAttribute(feed, "failedtime").empty() && failures_ < kSuspectFailures)
+      db.SetAttributeInt(feed, "numattempts", LeadingInt(db.GetAttribute(feed, "numattempts")) + 1);
+    Begin(FeedRequest(db, feed));
+  }
+}
+
+bool Scheduler::HostHasRoom(const std::string& host) const {
+  if (limits_.perHost == 0) return true;
+  const auto sameHost = [&](const RunningDownload& running) { return running.host == host; };
+  return static_cast<size_t>(std::count_if(running_.begin(), running_.end(), sameHost)) < limits_.perHost;
+}
+
+bool Scheduler::IsRunning(const std::string& address) const {
+  return std::any_of(running_.begin(), running_.end(),
+                     [&](const RunningDownload& running) { return running.request.address == address; });
+}
+
+void Scheduler::Begin(DownloadRequest request, std::string line) {
+  if (line.empty()) line = DownloadingLine(request.title.empty() ? request.address : request.title);
+  std::string host = HostOf(request.address);
+  std::unique_ptr<Download> download = StartDownload(request);
+  running_.push_back({std::move(request), std::move(host), std::move(line), std::move(download)});
 }
 
 std::unique_ptr<Download> Scheduler::StartDownload(const DownloadRequest& request) {
   if (request.webPage) return Downloads().Start(request.address, DownloadKind::WebPage);
   return Downloads().StartConditional(request.address, DownloadKind::XmlDocument,
                                       StoredValidators(engine_, request.address));
+}
+
+// One download alone says what it downloads; several say how many, and how
+// many wait; once all have ended, the last one's outcome stays.
+void Scheduler::ShowProgress() {
+  const size_t toGo = queue_.size() + dueWaiting_;
+  std::string line;
+  if (running_.empty()) {
+    line = std::exchange(outcomeLine_, {});
+  } else if (running_.size() == 1 && toGo == 0) {
+    line = running_.front().line;
+  } else {
+    line = ProgressLine(running_.size(), toGo);
+  }
+  if (!line.empty() && line != engine_.StatusLine()) engine_.SetStatusLine(line);
 }
 
 // The feed that an HTML page downloaded for the Add box names, announced in
@@ -192,44 +313,10 @@ std::optional<DownloadRequest> Scheduler::DiscoveredFeed(const DownloadRequest& 
   const std::string page = result.finalUrl.empty() ? request.address : result.finalUrl;
   DownloadRequest feed;
   feed.address = FindFeedLink(result.text, page);
+  feed.fromAddBox = request.fromAddBox;
   if (feed.address.empty() || feed.address == request.address) return std::nullopt;
   engine_.AddStatusMessage(FoundFeedMessage(feed.address, page, engine_.CurrentTime()));
   return feed;
-}
-
-// The first feed in database order that is due: never downloaded, or its
-// period has passed since its last download, and, while it fails, its retry
-// spacing has passed too. An empty request when no feed is due.
-DownloadRequest Scheduler::DueFeed() {
-  const std::time_t now = engine_.CurrentTime();
-  std::lock_guard lock(engine_.Lock());
-  XmlDoc& db = engine_.Database().Document();
-  db.SetPositions(0, 0, 0);
-  if (!db.FindElement(nullptr)) return {};
-  while (db.FindChildElement("FEED")) {
-    const int feed = db.GetChildPosition();
-    // A feed without an address could never be downloaded, and as the first
-    // due feed it would keep every feed behind it waiting.
-    if (db.GetAttribute(feed, "uri").empty()) continue;
-    if (const auto sinceArrival = SecondsSince(db.GetAttribute(feed, "arrivetime"), now)) {
-      std::string period = db.GetAttribute(feed, "period");
-      int64_t seconds = 0;
-      ReadDuration(period, seconds);
-      if (*sinceArrival <= seconds) continue;
-    }
-    // The server asked not to be asked again before then.
-    if (const auto sinceRetry = SecondsSince(db.GetAttribute(feed, "retryafter"), now); sinceRetry && *sinceRetry < 0)
-      continue;
-    if (const auto sinceFailure = SecondsSince(db.GetAttribute(feed, "failedtime"), now)) {
-      const int attempts = LeadingInt(db.GetAttribute(feed, "numattempts"));
-      if (attempts >= kMaxAutoAttempts || *sinceFailure < RetrySpacing(attempts)) continue;
-      // While the connection itself is suspect, attempts do not count
-      // against the feed.
-      if (failures_ < kSuspectFailures) db.SetAttributeInt(feed, "numattempts", attempts + 1);
-    }
-    return FeedRequest(db, feed);
-  }
-  return {};
 }
 
 // Keeps the ages in the feed list current while nothing downloads.
@@ -239,27 +326,20 @@ void Scheduler::IdleWithoutWork() {
   engine_.FeedListChanged();
 }
 
-// A crash loses at most a minute of changes. A save that keeps failing is
-// reported once, not every minute.
+// A crash loses at most a minute of changes. The file is written by the
+// engine's saver, away from this thread.
 void Scheduler::SaveIfDue() {
   const std::time_t now = engine_.CurrentTime();
   if (now >= lastSave_ && now - lastSave_ < kSaveInterval) return;
   lastSave_ = now;
-  std::string error;
-  {
-    std::lock_guard lock(engine_.Lock());
-    if (!engine_.Database().Path().empty())
-      if (const Outcome saved = engine_.SaveIfModified(); !saved) error = saved.Message();
-  }
-  if (!error.empty() && error != lastSaveError_) engine_.AddStatusMessage(error);
-  lastSaveError_ = error;
+  engine_.SaveInBackground();
 }
 
-void Scheduler::StopDownload() {
-  if (!(state_ & kBusy)) return;
-  download_.reset();  // aborts the transfer
-  state_ = kIdle;
-  current_ = {};
+void Scheduler::StopDownloads() {
+  if (running_.empty()) return;
+  running_.clear();  // aborts the transfers
+  dueWaiting_ = 0;
+  outcomeLine_.clear();
   engine_.SetStatusLine("Ready");
 }
 
@@ -267,6 +347,9 @@ bool Scheduler::Complete(const DownloadRequest& request, const DownloadResult& r
   const char* problem = "error";
   std::string detail;
   bool merged = false;
+  // An address from the Add box may lead to a feed the list has already.
+  const std::string target = request.webPage ? request.address : MergeTarget(engine_, request, result);
+  const bool known = request.fromAddBox && IsStored(engine_, target);
   if (!result.ok) {
     detail = MarkupAttribute(result.error + RefusalDetail(result, engine_.CurrentTime()));
   } else if (request.webPage) {
@@ -276,18 +359,19 @@ bool Scheduler::Complete(const DownloadRequest& request, const DownloadResult& r
       detail = PageExcerpt(result.text);
     }
   } else {
-    merged = MergeXml(request.address, result, detail);
+    merged = MergeXml(target, result, detail);
   }
   if (merged) {
-    NoteSuccess(request, result);
+    NoteSuccess(request, target, result);
     failures_ = 0;
-    engine_.SetStatusLine("Ready");
-    return true;
+    outcomeLine_ = known ? AlreadyListedLine(FeedTitle(engine_, target)) : "Ready";
+  } else {
+    BookFailure(request.address, detail);
+    NoteRefusal(request.address, result);
+    outcomeLine_ = ProblemLine(problem, request.address);
   }
-  BookFailure(request.address, detail);
-  NoteRefusal(request.address, result);
-  engine_.SetStatusLine(ProblemLine(problem, request.address));
-  return false;
+  engine_.DownloadEnded(request, merged);
+  return merged;
 }
 
 // A 304 answer merges the stored copy, as a download that brought nothing
@@ -307,24 +391,31 @@ bool Scheduler::MergeXml(const std::string& address, const DownloadResult& resul
 }
 
 // Keeps what the next conditional download sends, forgets a server's wish
-// to wait, and follows a feed that moved permanently.
-void Scheduler::NoteSuccess(const DownloadRequest& request, const DownloadResult& result) {
+// to wait, and follows a feed that moved permanently. target is the feed the
+// download was merged into.
+void Scheduler::NoteSuccess(const DownloadRequest& request, const std::string& target, const DownloadResult& result) {
   std::lock_guard lock(engine_.Lock());
   FeedDatabase& database = engine_.Database();
-  if (!database.FindFeedByUri(request.address)) return;
+  if (!database.FindFeedByUri(target)) return;
   XmlDoc& db = database.Document();
   const int feed = db.GetCurrentPosition();
   db.RemoveAttribute(feed, "retryafter");
   // A 304 answer need not repeat the validators.
   if (!request.webPage && !(result.notModified && result.etag.empty()))
-    SetOrRemoveAttribute(db, feed, "etag", result.etag);
+    KeepValidator(db, feed, "etag", result.etag);
   if (!request.webPage && !(result.notModified && result.lastModified.empty()))
-    SetOrRemoveAttribute(db, feed, "lastmodified", result.lastModified);
+    KeepValidator(db, feed, "lastmodified", result.lastModified);
   const std::string& moved = result.permanentUrl;
   if (moved.empty() || moved == request.address) return;
-  const bool anotherFeedHasIt = database.FindFeedByUri(moved);
-  if (!anotherFeedHasIt) db.SetAttribute(feed, "uri", moved);
-  engine_.AddStatusMessage(MovedMessage(request.address, moved, engine_.CurrentTime(), anotherFeedHasIt));
+  MoveKind kind = MoveKind::Moved;
+  if (target != request.address) {
+    kind = MoveKind::MergedIntoListed;
+  } else if (database.FindFeedByUri(moved)) {
+    kind = MoveKind::KeptOwnAddress;
+  } else {
+    db.SetAttribute(feed, "uri", moved);
+  }
+  engine_.AddStatusMessage(MovedMessage(request.address, moved, engine_.CurrentTime(), kind));
 }
 
 // A feed that is gone gets no more automatic attempts, as after the last

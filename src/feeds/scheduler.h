@@ -1,9 +1,14 @@
-// The download scheduler. The front end calls Tick every 500 ms; a tick polls
-// the running download, or, when none runs, starts the next one: the first
-// queued request, else the first feed that is due. One download runs at a
-// time. A finished download goes to its merge (XML feeds) or to the scrape
-// merge (web pages); a failure is shown in the status line, booked on its
-// feed and added to StatusMessages.
+// The download scheduler. Up to eight downloads run side by side, at most
+// two to one host: queued requests first (the Add box, Update, Update All),
+// then the feeds that are due. Each feed keeps its own rules: the due test,
+// the spacing and count of automatic retries, the bookkeeping of failures.
+// A finished download goes to its merge (XML feeds) or to the scrape merge
+// (web pages); a failure is booked on its feed and added to StatusMessages.
+//
+// The front end calls Tick every 500 ms (the due scan, the minute's save,
+// the list refresh while idle) and Poll as soon as the download component
+// says a transfer has ended (SetWakeUp), so that a merge never waits for
+// the next tick.
 //
 // Downloads of stored feeds are conditional (ETag, Last-Modified); a feed
 // that moved permanently takes its new address, one that is gone (410) gets
@@ -16,6 +21,8 @@
 #include <cstddef>
 #include <ctime>
 #include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +44,14 @@ struct DownloadRequest {
   // An address typed into the Add box: when it leads to an HTML page, the
   // feed the page names is downloaded instead.
   bool discoverFeed = false;
+  // Typed into the Add box (or found from what was): a feed the list has
+  // already is said to be there.
+  bool fromAddBox = false;
+};
+
+struct SchedulerLimits {
+  size_t downloads = 8;  // side by side
+  size_t perHost = 2;    // to one host (scheme, host and port)
 };
 
 inline constexpr int kTickMilliseconds = 500;
@@ -48,9 +63,6 @@ inline constexpr int kSuspectFailures = 3;
 
 class Scheduler {
  public:
-  // DownloadState: idle, or busy with an XML document or a web page.
-  enum StateFlag : int { kIdle = 1, kBusy = 2, kXml = 4, kWebPage = 8 };
-
   // downloads null: the scheduler makes a Downloader of its own when it
   // first needs one.
   Scheduler(NewsEngine& engine, DownloadSource* downloads);
@@ -58,7 +70,19 @@ class Scheduler {
   Scheduler(const Scheduler&) = delete;
   Scheduler& operator=(const Scheduler&) = delete;
 
+  void SetLimits(const SchedulerLimits& limits) { limits_ = limits; }
+  // Whether feeds that are due are downloaded by themselves (the tray
+  // program, vrel-cli run) or only what was queued (vrel-cli add, update).
+  void SetAutomatic(bool automatic) { automatic_ = automatic; }
+  // wakeUp is called on the download component's thread when a transfer
+  // ends; it should make the front end call Poll on its own thread soon.
+  // An empty one stops the calls.
+  void SetWakeUp(std::function<void()> wakeUp);
+
   void Tick();
+  // Hands every finished download to its merge or books its failure, then
+  // starts what the limits allow.
+  void Poll();
 
   // Requests wait in the queue, first in first out, and go before every
   // scheduled feed. Requests without an address are dropped.
@@ -68,52 +92,57 @@ class Scheduler {
   // Update All, in database order.
   void QueueAllFeeds();
   void ClearQueue() { queue_.clear(); }
-  // Ends the running download without booking anything.
-  void StopDownload();
-
-  // Hands a finished download to its merge, or books it as a failure, and
-  // shows the outcome in the status line. True when it was merged. The
-  // scheduler's own downloads end here, and so do those that front ends run
-  // side by side.
-  bool Complete(const DownloadRequest& request, const DownloadResult& result);
+  // Ends the running downloads without booking anything.
+  void StopDownloads();
 
   DownloadSource& Downloads();
-  // Starts the download of a request, conditional when the feed's stored
-  // copy came with an ETag or Last-Modified. Front ends that run downloads
-  // side by side start them here too.
-  std::unique_ptr<Download> StartDownload(const DownloadRequest& request);
 
-  int DownloadState() const { return state_; }
-  const DownloadRequest& Current() const { return current_; }
+  bool Idle() const { return running_.empty(); }
+  // The requests being downloaded, in the order they started.
+  std::vector<DownloadRequest> Running() const;
   size_t QueuedRequests() const { return queue_.size(); }
   int ConsecutiveFailures() const { return failures_; }
   bool LastDownloadFailed() const { return failures_ > 0; }
 
  private:
-  void PollDownload();
-  void StartNext();
-  void Begin(DownloadRequest request, const std::string& statusLine);
+  struct RunningDownload {
+    DownloadRequest request;
+    std::string host;
+    std::string line;  // the status line while it runs alone
+    std::unique_ptr<Download> download;
+  };
+
+  void HandleFinished();
+  void StartWhatFits();
+  bool StartFromQueue();
+  void StartDueFeeds();
+  bool HostHasRoom(const std::string& host) const;
+  bool IsRunning(const std::string& address) const;
+  void Begin(DownloadRequest request, std::string line = {});
+  std::unique_ptr<Download> StartDownload(const DownloadRequest& request);
   std::optional<DownloadRequest> DiscoveredFeed(const DownloadRequest& request, const DownloadResult& result);
+  bool Complete(const DownloadRequest& request, const DownloadResult& result);
   bool MergeXml(const std::string& address, const DownloadResult& result, std::string& detail);
-  void NoteSuccess(const DownloadRequest& request, const DownloadResult& result);
+  void NoteSuccess(const DownloadRequest& request, const std::string& target, const DownloadResult& result);
   void NoteRefusal(const std::string& address, const DownloadResult& result);
-  DownloadRequest DueFeed();
+  void BookFailure(const std::string& address, std::string_view detail);
+  void ShowProgress();
   void IdleWithoutWork();
   void SaveIfDue();
-  void BookFailure(const std::string& address, std::string_view detail);
 
   NewsEngine& engine_;
   DownloadSource* downloads_;
   std::unique_ptr<DownloadSource> ownDownloads_;
-  std::unique_ptr<Download> download_;
-  int state_ = kIdle;
-  DownloadRequest current_;
+  SchedulerLimits limits_;
+  bool automatic_ = true;
+  std::vector<RunningDownload> running_;
   std::deque<DownloadRequest> queue_;
+  size_t dueWaiting_ = 0;  // due feeds the last scan could not start yet
+  std::string outcomeLine_;  // the status line the last finished download left
   int failures_ = 0;  // consecutive; 0 after any success
   std::time_t failureRunStart_ = 0;
   int refreshCountdown_ = kTicksPerMinute;
   std::time_t lastSave_;
-  std::string lastSaveError_;
 };
 
 // The request that downloads a FEED of the database: its title and "uri", a

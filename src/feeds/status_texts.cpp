@@ -28,6 +28,14 @@ std::string ProblemLine(std::string_view problem, std::string_view address) {
 
 std::string DownloadingLine(std::string_view titleOrAddress) { return "downloading " + MarkupAttribute(titleOrAddress); }
 
+std::string ProgressLine(size_t running, size_t toGo) {
+  std::string line = "downloading " + std::to_string(running) + (running == 1 ? " feed" : " feeds");
+  if (toGo > 0) line += " (" + std::to_string(toGo) + " to go)";
+  return line;
+}
+
+std::string AlreadyListedLine(std::string_view title) { return "Already in the list: " + MarkupText(title); }
+
 std::string FoundFeedLine(std::string_view feedAddress) {
   return "found feed " + MarkupAttribute(feedAddress) + ", downloading";
 }
@@ -43,9 +51,10 @@ std::string FoundFeedMessage(std::string_view feedAddress, std::string_view page
   return "Found feed " + AddressLink(feedAddress) + " on " + AddressLink(pageAddress) + "\r\n" + FormatUserDateTime(now);
 }
 
-std::string MovedMessage(std::string_view from, std::string_view to, std::time_t now, bool anotherFeedHasIt) {
+std::string MovedMessage(std::string_view from, std::string_view to, std::time_t now, MoveKind kind) {
   std::string message = AddressLink(from) + " moved permanently to " + AddressLink(to) + "\r\n" + FormatUserDateTime(now);
-  if (anotherFeedHasIt) message += "\r\nAnother feed has that address already; this one keeps its own";
+  if (kind == MoveKind::KeptOwnAddress) message += "\r\nAnother feed has that address already; this one keeps its own";
+  if (kind == MoveKind::MergedIntoListed) message += "\r\nThat feed is in the list already; the download went to it";
   return message;
 }
 

@@ -4,6 +4,7 @@
 // date and time format.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -18,7 +19,11 @@ std::string AddressLink(std::string_view address);
 std::string ProblemLine(std::string_view problem, std::string_view address);
 
 std::string DownloadingLine(std::string_view titleOrAddress);
+// "downloading 6 feeds (124 to go)": several downloads side by side.
+std::string ProgressLine(size_t running, size_t toGo);
 std::string FoundFeedLine(std::string_view feedAddress);
+// "Already in the list: TITLE": the Add box named a feed the list has.
+std::string AlreadyListedLine(std::string_view title);
 
 // What a page that gave no values began with, without any "<", so that no
 // mark-up of the page survives into the message.
@@ -26,7 +31,11 @@ std::string PageExcerpt(std::string_view page);
 
 // The StatusMessages entries.
 std::string FoundFeedMessage(std::string_view feedAddress, std::string_view pageAddress, std::time_t now);
-std::string MovedMessage(std::string_view from, std::string_view to, std::time_t now, bool anotherFeedHasIt);
+// What became of a feed that moved permanently: it took the new address; it
+// kept its own, since another feed has the new one; or, new to the list,
+// it was merged into the feed that has it.
+enum class MoveKind { Moved, KeptOwnAddress, MergedIntoListed };
+std::string MovedMessage(std::string_view from, std::string_view to, std::time_t now, MoveKind kind);
 // Why a refusing server (410, or 429 and 503 with Retry-After) will not be
 // asked again automatically, or not before when; plain text.
 std::string GoneDetail();

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,7 +25,9 @@ struct DownloadOptions {
   std::chrono::milliseconds transferTimeout{120'000};  // the whole transfer
   size_t maxBodyBytes = size_t{32} << 20;              // more is "response too large"
   long maxRedirects = 10;
-  long maxConnectionsPerHost = 2;  // more transfers to one host wait their turn
+  // More transfers to one host wait their turn, unstarted: their time-outs
+  // run from when they start.
+  size_t maxTransfersPerHost = 2;
   std::string userAgent = std::string("brackenfold News Reader/") + kReleaseVersion;
 };
 
@@ -86,6 +89,11 @@ class DownloadSource {
                                                      const Validators& /*validators*/) {
     return Start(address, kind);
   }
+  // listener is called, on the source's own thread, each time a transfer
+  // ends, so that its owner can look at its downloads at once rather than
+  // on its next tick. It must not block; an empty one stops the calls.
+  // Sources that end their downloads only when polled never call it.
+  virtual void SetFinishedListener(std::function<void()> /*listener*/) {}
 };
 
 class DownloadEngine;
@@ -101,6 +109,7 @@ class Downloader final : public DownloadSource {
   std::unique_ptr<Download> Start(const std::string& address, DownloadKind kind) override;
   std::unique_ptr<Download> StartConditional(const std::string& address, DownloadKind kind,
                                              const Validators& validators) override;
+  void SetFinishedListener(std::function<void()> listener) override;
 
  private:
   std::shared_ptr<DownloadEngine> engine_;
@@ -110,6 +119,10 @@ class Downloader final : public DownloadSource {
 // Downloader; a program calls it before starting threads of its own. False
 // when downloads cannot work.
 bool PrepareDownloads();
+
+// What transfers to one host share for the limit of transfers per host: the
+// scheme, host and port of an address; the address itself when it is no URL.
+std::string HostOf(const std::string& address);
 
 // The URL for an address: URLs stay as they are, a local path (anything
 // without a "scheme://") becomes an absolute file:// URL.

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -20,6 +23,8 @@ namespace {
 // wake it at once.
 constexpr int kIdleWaitMs = 1000;
 constexpr const char* kAborted = "download aborted";
+// The response headers of all the answers of a transfer, redirects included.
+constexpr size_t kMaxHeaderBytes = 256 * 1024;
 
 DownloadResult Failure(std::string error) {
   DownloadResult result;
@@ -76,6 +81,7 @@ curl_slist* ConditionalHeaders(const Validators& validators) {
 struct Transfer {
   Transfer(std::string url, DownloadKind kind, size_t maxBodyBytes, const Validators& validators)
       : url(std::move(url)),
+        host(HostOf(this->url)),
         kind(kind),
         maxBodyBytes(maxBodyBytes),
         conditionalHeaders(ConditionalHeaders(validators)),
@@ -85,6 +91,7 @@ struct Transfer {
   Transfer& operator=(const Transfer&) = delete;
 
   const std::string url;
+  const std::string host;
   const DownloadKind kind;
   const size_t maxBodyBytes;
   curl_slist* const conditionalHeaders;  // null for a plain request
@@ -95,6 +102,8 @@ struct Transfer {
   std::string statusLine;  // of the last response, e.g. "HTTP/1.1 404 Not Found"
   RedirectTrail redirects;
   bool tooLarge = false;
+  size_t headerBytes = 0;
+  bool headerTooLarge = false;
   char errorBuffer[CURL_ERROR_SIZE] = {};
 
   std::atomic<bool> abortRequested{false};
@@ -138,6 +147,11 @@ long StatusCode(std::string_view statusLine) {
 
 size_t StoreHeader(char* data, size_t size, size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
+  transfer.headerBytes += size * count;
+  if (transfer.headerBytes > kMaxHeaderBytes) {
+    transfer.headerTooLarge = true;
+    return 0;  // anything short of the length stops the transfer
+  }
   const std::string_view line = TrimmedLine(std::string_view(data, size * count));
   constexpr std::string_view kLocation = "location:";
   if (line.starts_with("HTTP/")) {
@@ -217,6 +231,9 @@ DownloadResult Outcome(Transfer& transfer, CURLcode code) {
     result.retryAfterSeconds = ParseRetryAfter(HeaderValue(transfer.easy, "Retry-After"), std::time(nullptr));
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
     result.error = "response too large";
+  } else if (transfer.headerTooLarge || (code == CURLE_OUT_OF_MEMORY && transfer.body.empty())) {
+    // libcurl refuses a single header line of over 100 KiB as out of memory.
+    result.error = "response header too large";
   } else if (code != CURLE_OK) {
     result.error = TransferError(transfer, code, result.finalUrl.empty() ? transfer.url : result.finalUrl);
   } else if (result.httpStatus >= 400) {
@@ -271,12 +288,13 @@ bool HasScheme(std::string_view address) {
 
 // The libcurl multi handle and the worker thread that drives it. Shared by
 // the Downloader and its Downloads, so a Download may outlive the Downloader.
+// Transfers beyond the limit per host wait here, not inside libcurl, so that
+// their time-outs do not run while they wait.
 class DownloadEngine {
  public:
   explicit DownloadEngine(DownloadOptions options)
       : options_(std::move(options)), multi_(PrepareDownloads() ? curl_multi_init() : nullptr) {
     if (multi_ == nullptr) return;
-    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, options_.maxConnectionsPerHost);
     worker_ = std::thread([this] { Run(); });
   }
 
@@ -307,6 +325,11 @@ class DownloadEngine {
     if (multi_ != nullptr) curl_multi_wakeup(multi_);
   }
 
+  void SetFinishedListener(std::function<void()> listener) {
+    std::lock_guard lock(listenerMutex_);
+    listener_ = std::move(listener);
+  }
+
   // Ends every transfer as aborted and joins the worker.
   void Stop() {
     {
@@ -324,12 +347,16 @@ class DownloadEngine {
       int running = 0;
       curl_multi_perform(multi_, &running);
       CollectFinished();
+      TellListener();
       curl_multi_poll(multi_, nullptr, 0, kIdleWaitMs, nullptr);
     }
     while (!active_.empty()) End(*active_.back(), Failure(kAborted));
+    for (auto& [host, waiting] : waiting_)
+      for (auto& transfer : waiting) transfer->Finish(Failure(kAborted));
   }
 
-  // Starts the transfers added since the last round; false once stopping.
+  // Starts the transfers added since the last round, or lines them up
+  // behind their host's; false once stopping.
   bool TakeIncoming() {
     std::vector<std::shared_ptr<Transfer>> taken;
     bool stopping = false;
@@ -341,6 +368,8 @@ class DownloadEngine {
     for (auto& transfer : taken) {
       if (stopping) {
         transfer->Finish(Failure(kAborted));
+      } else if (HostIsFull(transfer->host)) {
+        waiting_[transfer->host].push_back(transfer);
       } else {
         Begin(transfer);
       }
@@ -348,19 +377,44 @@ class DownloadEngine {
     return !stopping;
   }
 
+  bool HostIsFull(const std::string& host) const {
+    const size_t limit = options_.maxTransfersPerHost;
+    return limit != 0 && std::count_if(active_.begin(), active_.end(), [&](const auto& transfer) {
+                            return transfer->host == host;
+                          }) >= static_cast<std::ptrdiff_t>(limit);
+  }
+
+  // The next transfer waiting for host, now that one of its own ended.
+  void StartWaiting(const std::string& host) {
+    const auto found = waiting_.find(host);
+    if (found == waiting_.end()) return;
+    std::deque<std::shared_ptr<Transfer>>& waiting = found->second;
+    while (!waiting.empty() && !HostIsFull(host)) {
+      std::shared_ptr<Transfer> next = std::move(waiting.front());
+      waiting.pop_front();
+      if (!next->abortRequested) Begin(next);
+    }
+    if (waiting.empty()) waiting_.erase(found);
+  }
+
   void Begin(const std::shared_ptr<Transfer>& transfer) {
     if (NamesDirectory(transfer->url)) {
-      transfer->Finish(Failure(std::make_error_code(std::errc::is_a_directory).message() + " (" + transfer->url + ")"));
+      FinishUnstarted(*transfer,
+                      Failure(std::make_error_code(std::errc::is_a_directory).message() + " (" + transfer->url + ")"));
       return;
     }
     transfer->easy = NewEasyHandle(*transfer);
     if (transfer->easy == nullptr || curl_multi_add_handle(multi_, transfer->easy) != CURLM_OK) {
       if (transfer->easy != nullptr) curl_easy_cleanup(transfer->easy);
       transfer->easy = nullptr;
-      transfer->Finish(Failure("the download could not start (" + transfer->url + ")"));
+      FinishUnstarted(*transfer, Failure("the download could not start (" + transfer->url + ")"));
       return;
     }
     active_.push_back(transfer);
+  }
+
+  void FinishUnstarted(Transfer& transfer, DownloadResult outcome) {
+    if (transfer.Finish(std::move(outcome))) finishedSinceTold_ = true;
   }
 
   CURL* NewEasyHandle(Transfer& transfer) const {
@@ -408,15 +462,25 @@ class DownloadEngine {
     }
   }
 
-  // Records the outcome (an abort may have recorded one first) and lets go
-  // of the transfer.
+  // Records the outcome (an abort may have recorded one first), lets go of
+  // the transfer and starts one that waited for its host.
   void End(Transfer& transfer, DownloadResult outcome) {
-    transfer.Finish(std::move(outcome));
+    if (transfer.Finish(std::move(outcome))) finishedSinceTold_ = true;
     curl_multi_remove_handle(multi_, transfer.easy);
     curl_easy_cleanup(transfer.easy);
     transfer.easy = nullptr;
     std::string().swap(transfer.body);
+    const std::string host = transfer.host;
     std::erase_if(active_, [&](const std::shared_ptr<Transfer>& item) { return item.get() == &transfer; });
+    StartWaiting(host);
+  }
+
+  // Once a round in which transfers ended, however many.
+  void TellListener() {
+    if (!finishedSinceTold_) return;
+    finishedSinceTold_ = false;
+    std::lock_guard lock(listenerMutex_);
+    if (listener_) listener_();
   }
 
   const DownloadOptions options_;
@@ -424,7 +488,12 @@ class DownloadEngine {
   std::mutex mutex_;
   std::vector<std::shared_ptr<Transfer>> incoming_;  // under mutex_
   bool stopping_ = false;                            // under mutex_
-  std::vector<std::shared_ptr<Transfer>> active_;    // worker thread only
+  // Worker thread only.
+  std::vector<std::shared_ptr<Transfer>> active_;
+  std::map<std::string, std::deque<std::shared_ptr<Transfer>>> waiting_;
+  bool finishedSinceTold_ = false;
+  std::mutex listenerMutex_;
+  std::function<void()> listener_;  // under listenerMutex_
   std::thread worker_;
 };
 
@@ -470,12 +539,35 @@ std::unique_ptr<Download> Downloader::Start(const std::string& address, Download
   return StartConditional(address, kind, {});
 }
 
+void Downloader::SetFinishedListener(std::function<void()> listener) {
+  engine_->SetFinishedListener(std::move(listener));
+}
+
 std::unique_ptr<Download> Downloader::StartConditional(const std::string& address, DownloadKind kind,
                                                        const Validators& validators) {
   auto transfer =
       std::make_shared<Transfer>(AddressToUrl(address), kind, engine_->Options().maxBodyBytes, validators);
   engine_->Add(transfer);
   return std::make_unique<CurlDownload>(engine_, std::move(transfer));
+}
+
+std::string HostOf(const std::string& address) {
+  std::string host = address;
+  CURLU* url = curl_url();
+  char* scheme = nullptr;
+  char* name = nullptr;
+  char* port = nullptr;
+  if (url != nullptr && curl_url_set(url, CURLUPART_URL, address.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl_url_get(url, CURLUPART_HOST, &name, 0) == CURLUE_OK &&
+      curl_url_get(url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    host = std::string(scheme) + "://" + name + ":" + port;
+  }
+  curl_free(port);
+  curl_free(name);
+  curl_free(scheme);
+  curl_url_cleanup(url);
+  return host;
 }
 
 std::string AddressToUrl(const std::string& address) {

@@ -42,7 +42,7 @@ class NewsDialog::Observer : public NewsObserver {
   explicit Observer(NewsDialog& dialog) : dialog_(dialog) {}
 
   void FeedListChanged() override {
-    QMetaObject::invokeMethod(&dialog_, [this] { dialog_.RebuildFeedList(); });
+    QMetaObject::invokeMethod(&dialog_, [this] { dialog_.RequestFeedListRebuild(); });
   }
   void StatusLineChanged(const std::string& text) override {
     QMetaObject::invokeMethod(&dialog_, [this, text] { dialog_.statusLine_->SetText(text, true); });
@@ -82,9 +82,13 @@ NewsDialog::NewsDialog(SettingsStore& store, DownloadSource* downloads, QWidget*
   if (windowIcon().isNull()) setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
   timer_.setInterval(kTickMilliseconds);
   connect(&timer_, &QTimer::timeout, this, &NewsDialog::OnTimer);
+  rebuildTimer_.setSingleShot(true);
+  rebuildTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&rebuildTimer_, &QTimer::timeout, this, &NewsDialog::RebuildWhenOwed);
 }
 
 NewsDialog::~NewsDialog() {
+  engine_->DownloadScheduler().SetWakeUp({});
   if (initialised_) {
     StopThreadWindows();
     SaveState();
@@ -146,6 +150,10 @@ void NewsDialog::Initialise() {
   engine_->Start();
   RebuildFeedList();
 
+  // A finished transfer is merged at once, not on the next tick.
+  engine_->DownloadScheduler().SetWakeUp([this] {
+    QMetaObject::invokeMethod(this, [this] { engine_->DownloadScheduler().Poll(); }, Qt::QueuedConnection);
+  });
   timer_.start();
   CreateTrayIcon();
   LayOut();
@@ -228,6 +236,27 @@ void NewsDialog::OnTrayActivated(int reason) {
 void NewsDialog::OnTimer() {
   engine_->DownloadScheduler().Tick();
   ShowTrayIconWhenPossible();
+}
+
+// While downloads finish one after another, the list is rebuilt at most
+// every 250 ms, and once more after the last.
+void NewsDialog::RequestFeedListRebuild() {
+  if (rebuildThrottle_.Request(RefreshThrottle::Clock::now())) {
+    RebuildFeedList();
+  } else if (!rebuildTimer_.isActive()) {
+    RebuildWhenOwed();
+  }
+}
+
+// The owed rebuild, now if its time has come, else when it does (a timer
+// may fire a little early).
+void NewsDialog::RebuildWhenOwed() {
+  const auto now = RefreshThrottle::Clock::now();
+  if (rebuildThrottle_.TakeOwed(now)) {
+    RebuildFeedList();
+  } else if (const auto owed = rebuildThrottle_.OwedAt()) {
+    rebuildTimer_.start(std::chrono::ceil<std::chrono::milliseconds>(*owed - now));
+  }
 }
 
 void NewsDialog::RebuildFeedList() {

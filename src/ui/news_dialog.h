@@ -18,6 +18,7 @@
 
 #include "feeds/news_engine.h"
 #include "feeds/reader_settings.h"
+#include "ui/refresh_throttle.h"
 #include "ui/thread_dlg.h"
 #include "xml/xml_doc.h"
 
@@ -195,6 +196,8 @@ class NewsDialog : public QDialog {
   void StopThreadWindows();
   void SaveState();
   void LayOut();
+  void RequestFeedListRebuild();
+  void RebuildWhenOwed();
   void RebuildFeedList();
   void OnTimer();
   bool HandleDialogKey(const QKeyEvent& key);
@@ -231,6 +234,8 @@ class NewsDialog : public QDialog {
   QSystemTrayIcon* tray_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   QTimer timer_;
+  QTimer rebuildTimer_;
+  RefreshThrottle rebuildThrottle_{std::chrono::milliseconds(250)};
 
   // The hosted windows live as long as the engine they show.
   std::unique_ptr<CThreadDlgOwner> viewer_, notify_, saver_, preview_;

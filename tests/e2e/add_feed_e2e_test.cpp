@@ -6,9 +6,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <mutex>
+#include <string>
 
 #include "app/qt_settings_store.h"
 #include "edit/widget/text_edit.h"
+#include "feeds/feed_database.h"
 #include "markup/widget/markup_view.h"
 #include "test_http_server.h"
 #include "ui/news_dialog.h"
@@ -72,6 +75,42 @@ class AddFeedEndToEndTest : public QObject {
     const QByteArray text = saved.readAll();
     QVERIFY2(text.contains(QByteArray::fromStdString(address)), text.constData());
     QVERIFY(store.Read("MainWindow").has_value());
+  }
+
+  // A data file of many feeds never downloaded: the reader catches up on
+  // all of them, side by side, without a tick per feed.
+  void ManyFeedsAreAllMerged() {
+    vrel::test::TestHttpServer server;
+    QVERIFY2(server.Running(), server.StartError().c_str());
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    constexpr int kFeeds = 60;
+    std::string text = "<?xml version=\"1.0\"?><FEEDSTATUS>";
+    for (int i = 0; i < kFeeds; ++i)
+      text += "<FEED uri=\"" + server.Url("/corpus/feed-rs/rss_2.0_bbc.xml?feed=" + std::to_string(i)) + "\"/>";
+    text += "</FEEDSTATUS>";
+    const QString dataFile = dir.filePath("feedstatus.xml");
+    QFile file(dataFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), qint64(text.size()));
+    file.close();
+
+    QtSettingsStore store(dir.filePath("vrel.conf"));
+    QVERIFY(store.SetString("DataFile", dataFile.toStdString()).Ok());
+    QVERIFY(store.SetInt("Notification", 0).Ok());
+    NewsDialog dialog(store);
+    dialog.Initialise();
+    const auto merged = [&dialog] {
+      std::lock_guard lock(dialog.Engine().Lock());
+      int count = 0;
+      vrel::ForEachFeed(dialog.Engine().Database().Document(), [&] {
+        count += dialog.Engine().Database().Document().GetAttribute("arrivetime").empty() ? 0 : 1;
+      });
+      return count;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(merged(), kFeeds, 60000);
+    QTRY_COMPARE(dialog.Engine().StatusLine(), std::string("Ready"));
+    QVERIFY(dialog.Engine().StatusMessages().empty());
   }
 };
 

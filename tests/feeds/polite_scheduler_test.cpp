@@ -85,13 +85,16 @@ const std::string kFeed =
 
 class PoliteSchedulerTest : public testing::Test {
  protected:
-  PoliteSchedulerTest() { engine.SetObserver(&observer); }
+  PoliteSchedulerTest() {
+    engine.SetObserver(&observer);
+    scheduler.SetLimits({1, 1});  // the scripted source runs one download at a time
+  }
 
   // Ticks until a download runs and lets it end with result.
   void Download(DownloadResult result) {
     downloads.next.reset();
     scheduler.Tick();
-    ASSERT_NE(scheduler.DownloadState(), Scheduler::kIdle) << "nothing was due";
+    ASSERT_FALSE(scheduler.Idle()) << "nothing was due";
     downloads.next = std::make_unique<DownloadResult>(std::move(result));
     scheduler.Tick();
   }
@@ -100,7 +103,7 @@ class PoliteSchedulerTest : public testing::Test {
     const size_t before = downloads.started.size();
     scheduler.Tick();
     const bool started = downloads.started.size() > before;
-    scheduler.StopDownload();
+    scheduler.StopDownloads();
     return started;
   }
   std::string Attribute(const char* name, const std::string& uri = "http://a/") {
@@ -223,6 +226,34 @@ TEST_F(PoliteSchedulerTest, AMoveOntoAnotherFeedsAddressKeepsBothFeeds) {
   EXPECT_NE(LatestMessage().find("this one keeps its own"), std::string::npos);
 }
 
+// The Add box never makes a second copy of a listed feed: not for its own
+// address, nor for one that moved to it for good.
+TEST_F(PoliteSchedulerTest, AnAddedFeedTheListHasIsSaidToBeThere) {
+  AddFeed("http://b/");
+  ASSERT_TRUE(AddFeedInput(engine, "http://b/"));
+  EXPECT_EQ(scheduler.QueuedRequests(), 0u);
+  EXPECT_EQ(engine.StatusLine(), "Already in the list: A");
+
+  ASSERT_TRUE(AddFeedInput(engine, "http://old/"));
+  DownloadResult moved = Ok(kFeed);
+  moved.permanentUrl = moved.finalUrl = "http://b/";
+  Download(moved);
+  EXPECT_EQ(Attribute("feedid", "http://old/"), "(no feed)");
+  EXPECT_EQ(StoredItems(engine, "http://b/").size(), 2u);
+  EXPECT_EQ(engine.StatusLine(), "Already in the list: A");
+  EXPECT_NE(LatestMessage().find("That feed is in the list already"), std::string::npos) << LatestMessage();
+}
+
+TEST_F(PoliteSchedulerTest, ValidatorsWithControlCharactersAreNotKept) {
+  AddFeed("http://a/");
+  DownloadResult first = Ok(kFeed);
+  first.etag = "\"v1\"\x1b]0;owned\x07";
+  first.lastModified = "Sat, 01 Jun 2024 10:00:00 GMT";
+  Download(first);
+  EXPECT_EQ(Attribute("etag"), "");
+  EXPECT_EQ(Attribute("lastmodified"), "Sat, 01 Jun 2024 10:00:00 GMT");
+}
+
 TEST_F(PoliteSchedulerTest, AGoneFeedGetsNoMoreAutomaticDownloads) {
   AddFeed("http://a/");
   Download(Refused(410));
@@ -283,7 +314,8 @@ TEST_F(PoliteSchedulerTest, AnAddedPageIsReplacedByTheFeedItNames) {
   scheduler.Tick();
   ASSERT_EQ(downloads.started.size(), 2u);
   EXPECT_EQ(downloads.started[1].address, "http://blog/home/feeds/atom.xml");
-  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kBusy | Scheduler::kXml);  // at once, so vrel-cli add waits for it
+  ASSERT_EQ(scheduler.Running().size(), 1u);  // at once, so vrel-cli add waits for it
+  EXPECT_FALSE(scheduler.Running().front().webPage);
   EXPECT_EQ(engine.StatusLine(), "found feed http://blog/home/feeds/atom.xml, downloading");
   EXPECT_EQ(LatestMessage().find("Found feed <A href=\"http://blog/home/feeds/atom.xml\">"), 0u);
 
@@ -309,7 +341,7 @@ TEST_F(PoliteSchedulerTest, APageWithoutFeedLinksFailsAsBefore) {
   downloads.next = std::make_unique<DownloadResult>(page);
   scheduler.Tick();
   EXPECT_EQ(downloads.started.size(), 1u);
-  EXPECT_EQ(scheduler.DownloadState(), Scheduler::kIdle);
+  EXPECT_TRUE(scheduler.Idle());
   EXPECT_TRUE(scheduler.LastDownloadFailed());
 }
 

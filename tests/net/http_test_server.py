@@ -27,6 +27,7 @@ Paths:
   /busy/KEY                     answers after 0.3 s with the most requests for
                                 KEY it saw at once
   /agent                        the request's User-Agent as the body
+  /huge-header                  a feed behind a 1 MB header
   /corpus/PATH                  a file of CORPUS_DIR as it is
 Any path takes ?type=T to set the Content-Type.
 """
@@ -152,6 +153,8 @@ class Handler(BaseHTTPRequestHandler):
                 busy_now[rest] -= 1
                 peak = busy_peak[rest]
             self.reply(200, str(peak).encode(), content_type)
+        elif route == "huge-header":
+            self.reply(200, FEED, content_type, [("X-Filler", "a" * (1 << 20))])
         elif route == "agent":
             self.reply(200, self.headers.get("User-Agent", "").encode("latin-1"), content_type)
         elif route == "corpus":

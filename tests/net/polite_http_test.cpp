@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/download.h"
@@ -151,9 +154,37 @@ TEST_F(PoliteHttpTest, AtMostTwoConnectionsGoToOneHost) {
   // The same downloads without the limit do run side by side, so the
   // check above can tell.
   DownloadOptions unlimited = QuickOptions();
-  unlimited.maxConnectionsPerHost = 0;
+  unlimited.maxTransfersPerHost = 0;
   Downloader greedy(unlimited);
   EXPECT_GT(PeakRequests(greedy, Url("/busy/unlimited"), 5), 2);
+}
+
+// Two transfers hang on the host; the third waits for one of them to end,
+// and its time-out runs only from when it starts.
+TEST_F(PoliteHttpTest, ATransferWaitingForItsHostIsTimedFromItsStart) {
+  using namespace std::chrono_literals;
+  DownloadOptions options = QuickOptions();
+  options.transferTimeout = 600ms;
+  Downloader downloader(options);
+  const auto first = downloader.Start(Url("/hang"), kXml);
+  const auto second = downloader.Start(Url("/hang"), kXml);
+  const auto waiting = downloader.Start(Url("/redirect/0"), kXml);
+  const DownloadResult result = Await(*waiting);
+  EXPECT_TRUE(result.ok) << result.error;
+  EXPECT_FALSE(Await(*first).ok);
+  EXPECT_FALSE(Await(*second).ok);
+}
+
+TEST_F(PoliteHttpTest, TheOwnerHearsOfEachEndAndAHugeHeaderIsNamed) {
+  std::atomic<int> ends{0};
+  downloader.SetFinishedListener([&ends] { ++ends; });
+  EXPECT_EQ(Fetch(Url("/huge-header")).error, "response header too large");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (ends == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  EXPECT_EQ(ends, 1);
+  downloader.SetFinishedListener({});
+  EXPECT_TRUE(Fetch(Url("/redirect/0")).ok);
+  EXPECT_EQ(ends, 1);
 }
 
 TEST_F(PoliteHttpTest, AJsonFeedArrivesAsRss) {

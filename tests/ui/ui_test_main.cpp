@@ -10,5 +10,6 @@ int main(int argc, char** argv) {
   failures += vrel::test::RunNotifyTests(argc, argv);
   failures += vrel::test::RunFeedSettingsTests(argc, argv);
   failures += vrel::test::RunWindowPlacementTests(argc, argv);
+  failures += vrel::test::RunRefreshThrottleTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

@@ -47,5 +47,6 @@ int RunViewerTests(int argc, char** argv);
 int RunNotifyTests(int argc, char** argv);
 int RunFeedSettingsTests(int argc, char** argv);
 int RunWindowPlacementTests(int argc, char** argv);
+int RunRefreshThrottleTests(int argc, char** argv);
 
 }  // namespace vrel::test
