@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_corpus.h"
 #include "feeds/feed_merge.h"
 #include "feeds/feed_reader.h"
 #include "feeds/news_engine.h"
@@ -25,6 +26,12 @@
 namespace {
 
 using namespace vrel;
+using bench::BuildDatabase;
+using bench::CorpusShapes;
+using bench::FeedShape;
+using bench::FeedText;
+using bench::FeedTextWithNewItem;
+using bench::PeakResidentKilobytes;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kFeeds = 1000;
@@ -33,101 +40,6 @@ constexpr int kBigFeedItems = 20000;
 
 double MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-long PeakResidentKilobytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
-// A corpus feed cut into the text around its items and the items themselves.
-struct FeedShape {
-  std::string prefix, suffix;
-  std::vector<std::string> items;
-};
-
-bool ShapeOf(const std::string& text, FeedShape& shape) {
-  XmlDoc doc;
-  if (!ParseDownload(text, doc)) return false;
-  FeedReader reader = FeedReader::ForDownload(doc, "http://bench.example/");
-  if (reader.FormatBits() == FormatGeneric) return false;
-  int first = 0, last = 0;
-  while (reader.NextItem()) {
-    last = reader.ItemPosition();
-    if (!first) first = last;
-    const XmlDoc::ElementFacts item = doc.GetElementFacts(last);
-    shape.items.push_back(text.substr(item.start, item.length));
-  }
-  if (!first) return false;
-  const XmlDoc::ElementFacts head = doc.GetElementFacts(first);
-  const XmlDoc::ElementFacts tail = doc.GetElementFacts(last);
-  shape.prefix = text.substr(0, head.start);
-  shape.suffix = text.substr(tail.start + tail.length);
-  return true;
-}
-
-// The shape's items repeated to count, each title made unique by number.
-std::string FeedText(const FeedShape& shape, int count, int serial) {
-  std::string text = shape.prefix;
-  for (int i = 0; i < count; ++i) {
-    std::string item = shape.items[i % shape.items.size()];
-    const size_t title = item.find("<title");
-    const size_t open = title == std::string::npos ? title : item.find('>', title);
-    if (open != std::string::npos && item[open - 1] != '/')
-      item.insert(open + 1, std::to_string(serial) + "." + std::to_string(i) + " ");
-    text += item;
-    text += '\n';
-  }
-  return text + shape.suffix;
-}
-
-// The same feed with one item more, never seen before, at the top.
-std::string FeedTextWithNewItem(const FeedShape& shape, int count, int serial) {
-  std::string text = FeedText(shape, count, serial);
-  text.insert(shape.prefix.size(), FeedText(FeedShape{"", "", {shape.items[0]}}, 1, -1));
-  return text;
-}
-
-std::vector<FeedShape> CorpusShapes() {
-  std::vector<FeedShape> shapes;
-  std::istringstream manifest(ReadWhole(std::string(VREL_CORPUS_DIR) + "/MANIFEST.tsv"));
-  std::string line;
-  std::getline(manifest, line);
-  while (std::getline(manifest, line)) {
-    std::vector<std::string> columns;
-    std::istringstream fields(line);
-    for (std::string column; std::getline(fields, column, '\t');) columns.push_back(column);
-    if (columns.size() < 18 || columns[17] != "yes") continue;
-    FeedShape shape;
-    if (ShapeOf(ReadWhole(std::string(VREL_CORPUS_DIR) + "/" + columns[0]), shape)) shapes.push_back(std::move(shape));
-  }
-  return shapes;
-}
-
-// Writes the database file: every feed's clean copy as a merge stores it,
-// half of the feeds read, half with all their items new.
-void BuildDatabase(const std::vector<FeedShape>& shapes, const std::string& path) {
-  const std::string stamp = FormatTimeStamp(std::time(nullptr) - 3600);
-  std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<FEEDSTATUS>\r\n";
-  for (int i = 0; i < kFeeds; ++i) {
-    XmlDoc download;
-    if (!ParseDownload(FeedText(shapes[i % shapes.size()], kItemsPerFeed, i), download)) continue;
-    const std::string uri = "http://bench.example/feed/" + std::to_string(i);
-    text += "<FEED uri=\"" + uri + "\" title=\"Feed " + std::to_string(i) + "\" feedid=\"" + std::to_string(i + 1) +
-            "\" arrivetime=\"" + stamp + "\"" + (i % 2 ? "" : " viewed=\"" + stamp + "\"") + ">\r\n";
-    text += MergeItemHistory(download, uri, nullptr, stamp).text;
-    text += "</FEED>\r\n";
-  }
-  text += "</FEEDSTATUS>\r\n";
-  std::ofstream(path, std::ios::binary) << text;
 }
 
 struct PassTotals {
@@ -236,7 +148,7 @@ int main() {
   // measured here is that of loading and using it.
   const pid_t child = fork();
   if (child == 0) {
-    BuildDatabase(shapes, path);
+    BuildDatabase(shapes, kFeeds, kItemsPerFeed, path);
     _exit(0);
   }
   int status = 0;

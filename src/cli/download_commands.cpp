@@ -131,13 +131,14 @@ bool RunScheduler(Scheduler& scheduler, const sigset_t& signals, const std::func
   bool stopped = false;
   for (auto next = SteadyClock::now(); !stopped;) {
     if (SteadyClock::now() >= next) {
-      scheduler.Tick();
+      for (bool more = scheduler.Tick(); more;) more = scheduler.Poll();
       next = std::max(next + tick, SteadyClock::now());
     }
     if (done()) break;
     const int signal = WaitForSignal(signals, next);
     if (signal == kWakeSignal) {
-      scheduler.Poll();
+      while (scheduler.Poll()) {
+      }
       if (done()) break;
     } else {
       stopped = signal != 0;

@@ -1,8 +1,10 @@
 #include "feeds/background_saver.h"
 
+#include <utility>
+
 namespace vrel {
 
-BackgroundSaver::BackgroundSaver(Writer writer) : writer_(std::move(writer)), thread_([this] { Run(); }) {}
+BackgroundSaver::BackgroundSaver() : thread_([this] { Run(); }) {}
 
 BackgroundSaver::~BackgroundSaver() {
   {
@@ -13,12 +15,12 @@ BackgroundSaver::~BackgroundSaver() {
   thread_.join();
 }
 
-bool BackgroundSaver::Start(DataFileSnapshot snapshot, Done done) {
+bool BackgroundSaver::Start(std::function<void()> save) {
   {
     std::lock_guard lock(mutex_);
     if (busy_ || stopping_) return false;
     busy_ = true;
-    next_.emplace(std::move(snapshot), std::move(done));
+    next_ = std::move(save);
   }
   changed_.notify_all();
   return true;
@@ -34,18 +36,16 @@ void BackgroundSaver::Wait() {
   changed_.wait(lock, [this] { return !busy_; });
 }
 
-// A write that was handed over is finished even when the saver is being
-// destroyed: the destructor waits for it.
+// A save that was handed over runs even when the saver is being destroyed:
+// the destructor waits for it.
 void BackgroundSaver::Run() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return next_.has_value() || stopping_; });
+    changed_.wait(lock, [this] { return next_ != nullptr || stopping_; });
     if (!next_) return;
-    auto [snapshot, done] = std::move(*next_);
-    next_.reset();
+    std::function<void()> save = std::exchange(next_, nullptr);
     lock.unlock();
-    const Outcome written = writer_(snapshot);
-    if (done) done(written);
+    save();
     lock.lock();
     busy_ = false;
     changed_.notify_all();

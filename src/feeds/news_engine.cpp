@@ -12,10 +12,11 @@
 namespace vrel {
 
 NewsEngine::NewsEngine(SettingsStore& store, Clock clock, DownloadSource* downloads,
-                       BackgroundSaver::Writer saveWriter)
+                       SnapshotWriter saveWriter)
     : store_(store),
       clock_(clock ? std::move(clock) : Clock([] { return std::time(nullptr); })),
-      saver_(std::make_unique<BackgroundSaver>(saveWriter ? std::move(saveWriter) : FeedDatabase::WriteSnapshot)),
+      saveWriter_(saveWriter ? std::move(saveWriter) : FeedDatabase::WriteSnapshot),
+      saver_(std::make_unique<BackgroundSaver>()),
       scheduler_(std::make_unique<Scheduler>(*this, downloads)) {}
 
 NewsEngine::~NewsEngine() = default;
@@ -58,17 +59,25 @@ Outcome NewsEngine::SaveIfModified() {
 }
 
 void NewsEngine::SaveInBackground() {
-  if (saver_->Busy()) return;
-  DataFileSnapshot snapshot;
   {
     std::lock_guard lock(mutex_);
     if (database_.Path().empty() || !database_.Document().IsModified()) return;
+  }
+  saver_->Start([this] { SaveSnapshot(); });
+}
+
+// On the saver's thread: even the copy of a large text is not made on the
+// front end's.
+void NewsEngine::SaveSnapshot() {
+  DataFileSnapshot snapshot;
+  {
+    std::lock_guard lock(mutex_);
     if (const Outcome taken = database_.TakeSnapshot(snapshot); !taken) {
       NoteBackgroundSave(taken);
       return;
     }
   }
-  saver_->Start(std::move(snapshot), [this](const Outcome& written) { NoteBackgroundSave(written); });
+  NoteBackgroundSave(saveWriter_(snapshot));
 }
 
 void NewsEngine::WaitForSave() { saver_->Wait(); }

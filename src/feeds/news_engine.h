@@ -24,6 +24,9 @@
 
 namespace vrel {
 
+// What writes a snapshot of the data file (DataFileSnapshot).
+using SnapshotWriter = std::function<Outcome(const DataFileSnapshot&)>;
+
 class NewsObserver {
  public:
   virtual ~NewsObserver() = default;
@@ -58,7 +61,7 @@ class NewsEngine {
   // network (a Downloader made when first needed). saveWriter: what writes
   // the background saves' snapshots; empty for the data file itself.
   explicit NewsEngine(SettingsStore& store, Clock clock = {}, DownloadSource* downloads = nullptr,
-                      BackgroundSaver::Writer saveWriter = {});
+                      SnapshotWriter saveWriter = {});
   ~NewsEngine();
   NewsEngine(const NewsEngine&) = delete;
   NewsEngine& operator=(const NewsEngine&) = delete;
@@ -94,6 +97,7 @@ class NewsEngine {
   void SaveInBackground();
   // Returns once no save runs in the background.
   void WaitForSave();
+  bool SavingInBackground() const { return saver_->Busy(); }
 
   // Points the reader at another data file: a missing one receives the
   // current database, an existing one replaces it after the current
@@ -140,6 +144,7 @@ class NewsEngine {
 
  private:
   void NotifyIfNews(int feedId);
+  void SaveSnapshot();
   void NoteBackgroundSave(const Outcome& written);
 
   ReaderSettings store_;
@@ -152,7 +157,8 @@ class NewsEngine {
   std::string statusLine_;
   NewsSettings settings_;
   std::string lastSaveError_;  // under mutex_
-  std::unique_ptr<BackgroundSaver> saver_;  // goes before the database it reports on
+  SnapshotWriter saveWriter_;
+  std::unique_ptr<BackgroundSaver> saver_;  // goes before the database it saves
   std::unique_ptr<Scheduler> scheduler_;  // last: it goes first and ends its downloads
 };
 

@@ -187,37 +187,36 @@ std::vector<DownloadRequest> Scheduler::Running() const {
   return requests;
 }
 
-void Scheduler::Tick() {
-  Poll();
+bool Scheduler::Tick() {
+  const bool more = Poll();
   SaveIfDue();
   if (running_.empty()) IdleWithoutWork();
+  return more;
 }
 
-void Scheduler::Poll() {
-  HandleFinished();
+bool Scheduler::Poll() {
+  const bool more = HandleFinished();
   StartWhatFits();
   ShowProgress();
+  return more;
 }
 
-void Scheduler::HandleFinished() {
-  std::vector<RunningDownload> finished;
-  for (auto running = running_.begin(); running != running_.end();) {
-    if (running->download->Poll()) {
-      finished.push_back(std::move(*running));
-      running = running_.erase(running);
-    } else {
-      ++running;
-    }
+// The first download that has finished, in the order they started.
+bool Scheduler::HandleFinished() {
+  const auto finished = std::find_if(running_.begin(), running_.end(),
+                                     [](const RunningDownload& running) { return running.download->Poll(); });
+  if (finished == running_.end()) return false;
+  RunningDownload done = std::move(*finished);
+  running_.erase(finished);
+  const DownloadResult& result = done.download->Result();
+  if (std::optional<DownloadRequest> feed = DiscoveredFeed(done.request, result)) {
+    const std::string line = FoundFeedLine(feed->address);
+    Begin(std::move(*feed), line);
+  } else {
+    Complete(done.request, result);
   }
-  for (RunningDownload& done : finished) {
-    const DownloadResult& result = done.download->Result();
-    if (std::optional<DownloadRequest> feed = DiscoveredFeed(done.request, result)) {
-      const std::string line = FoundFeedLine(feed->address);
-      Begin(std::move(*feed), line);
-    } else {
-      Complete(done.request, result);
-    }
-  }
+  return std::any_of(running_.begin(), running_.end(),
+                     [](const RunningDownload& running) { return running.download->Poll(); });
 }
 
 void Scheduler::StartWhatFits() {

@@ -79,10 +79,14 @@ class Scheduler {
   // An empty one stops the calls.
   void SetWakeUp(std::function<void()> wakeUp);
 
-  void Tick();
-  // Hands every finished download to its merge or books its failure, then
-  // starts what the limits allow.
-  void Poll();
+  // The 500 ms timer: a Poll, the minute's save, the list refresh while
+  // idle. Returns what Poll returns.
+  bool Tick();
+  // Hands a finished download to its merge or books its failure, then
+  // starts what the limits allow. One at a time, so that a front end can
+  // paint between merges: true when more finished downloads wait, and the
+  // front end should call again soon.
+  bool Poll();
 
   // Requests wait in the queue, first in first out, and go before every
   // scheduled feed. Requests without an address are dropped.
@@ -112,7 +116,7 @@ class Scheduler {
     std::unique_ptr<Download> download;
   };
 
-  void HandleFinished();
+  bool HandleFinished();
   void StartWhatFits();
   bool StartFromQueue();
   void StartDueFeeds();

@@ -151,9 +151,8 @@ void NewsDialog::Initialise() {
   RebuildFeedList();
 
   // A finished transfer is merged at once, not on the next tick.
-  engine_->DownloadScheduler().SetWakeUp([this] {
-    QMetaObject::invokeMethod(this, [this] { engine_->DownloadScheduler().Poll(); }, Qt::QueuedConnection);
-  });
+  engine_->DownloadScheduler().SetWakeUp(
+      [this] { PostPollDownloads(); });
   timer_.start();
   CreateTrayIcon();
   LayOut();
@@ -234,8 +233,18 @@ void NewsDialog::OnTrayActivated(int reason) {
 }
 
 void NewsDialog::OnTimer() {
-  engine_->DownloadScheduler().Tick();
+  if (engine_->DownloadScheduler().Tick()) PostPollDownloads();
   ShowTrayIconWhenPossible();
+}
+
+// One finished download per event, so that the windows paint between
+// merges while many downloads finish together.
+void NewsDialog::PollDownloads() {
+  if (engine_->DownloadScheduler().Poll()) PostPollDownloads();
+}
+
+void NewsDialog::PostPollDownloads() {
+  QMetaObject::invokeMethod(this, &NewsDialog::PollDownloads, Qt::QueuedConnection);
 }
 
 // While downloads finish one after another, the list is rebuilt at most

@@ -200,6 +200,8 @@ class NewsDialog : public QDialog {
   void RebuildWhenOwed();
   void RebuildFeedList();
   void OnTimer();
+  void PollDownloads();
+  void PostPollDownloads();
   bool HandleDialogKey(const QKeyEvent& key);
   void OnAdd();
   void LoadCurrentLink(const QString& markup);
