@@ -139,7 +139,7 @@ void NewsDialog::Initialise() {
   if (initialised_) return;
   initialised_ = true;
 
-  const WindowRects rects = PlaceWindows(settings_.ReadPlacements(), PrimaryWorkArea());
+  const WindowRects rects = PlaceWindows(settings_.ReadPlacements(), ScreenWorkAreas());
   setGeometry(rects.main);
   if (rects.mainMaximised) setWindowState(windowState() | Qt::WindowMaximized);
   viewer_->SetRect(ToWindowRect(rects.viewer));
@@ -223,13 +223,10 @@ void NewsDialog::ShowTrayIconWhenPossible() {
   if (tray_ && !tray_->isVisible() && SystemTrayAvailable()) tray_->show();
 }
 
+// Trays that speak the StatusNotifierItem protocol deliver a single
+// activation only, never a double click: either brings the dialog back.
 void NewsDialog::OnTrayActivated(int reason) {
-  if (reason == QSystemTrayIcon::DoubleClick) {
-    ShowFromTray();
-  } else if (reason == QSystemTrayIcon::Trigger && isVisible()) {
-    raise();
-    activateWindow();
-  }
+  if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) ShowFromTray();
 }
 
 void NewsDialog::OnTimer() {
@@ -303,9 +300,6 @@ void NewsDialog::ShowFromTray() {
   activateWindow();
 }
 
-void NewsDialog::ShowIfPutAway() {
-  if (!isVisible() || isMinimized()) ShowFromTray();
-}
 
 // Without a tray a hidden dialog could not be found again, so it is only
 // minimised there.
@@ -448,14 +442,14 @@ void NewsDialog::OnInterProcessRequest(char mode, qint64 handle) {
         request = saverRequest_;
       }
       if (request == kSaverRun) PostStartScreenSaver(0);
-      if (request == kSaverConfigure) ShowIfPutAway();
+      if (request == kSaverConfigure) ShowFromTray();
       return;
     }
     case 'P':
       PostStartScreenSaver(handle);
       return;
     default:
-      ShowIfPutAway();
+      ShowFromTray();
   }
 }
 

@@ -161,7 +161,8 @@ class NewsDialog : public QDialog {
   // 'C', 'P', 'N' from a wait dialog, anything else for a plain start),
   // handle the preview window or the wait dialog.
   void OnInterProcessRequest(char mode, qint64 handle);
-  // "News Dialog": shows the dialog from the tray.
+  // "News Dialog", the tray icon and a later start: shows the dialog,
+  // minimised, hidden or covered, in front and active.
   void ShowFromTray();
   // "Exit": shuts down and ends the dialog.
   void ExitProgram();
@@ -215,7 +216,6 @@ class NewsDialog : public QDialog {
   void ExportFeeds();
   void PostStartScreenSaver(qint64 previewHandle);
   void StartScreenSaver(qint64 previewHandle);
-  void ShowIfPutAway();
   void HideToTray();
   bool ExitsOnClose() const;
   void EndProgram(int result);

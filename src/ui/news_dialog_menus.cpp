@@ -8,10 +8,10 @@
 #include <QPushButton>
 
 #include "edit/widget/text_edit.h"
+#include "feeds/feed_commands.h"
 #include "feeds/opml.h"
 #include "feeds/time_stamp.h"
 #include "feeds/view_request.h"
-#include "feeds/feed_commands.h"
 #include "markup/requests.h"
 #include "markup/view_support.h"
 #include "ui/about_box.h"
@@ -85,6 +85,12 @@ std::unique_ptr<QMenu> NewsDialog::BuildMainMenu() {
   AddCommand(*menu, kCmdExportFeeds, "Export Feeds...");
   menu->addSeparator();
   AddCommand(*menu, kCmdAbout, "&About brackenfold News Reader...");
+  // Without a tray its menu cannot be reached: what only it offers is here.
+  if (!SystemTrayAvailable()) {
+    menu->addSeparator();
+    AddCommand(*menu, kCmdResetWindowPositions, "Reset Window Positions");
+    AddCommand(*menu, kCmdExit, "Exit");
+  }
   return menu;
 }
 
@@ -213,7 +219,7 @@ void NewsDialog::ResetWindowPositions() {
                                             "Move Configuration Dialog and Notification Window to Default Locations?",
                                             QMessageBox::Yes | QMessageBox::No);
   if (answer != QMessageBox::Yes) return;
-  const WindowRects defaults = DefaultWindowRects(PrimaryWorkArea());
+  const WindowRects defaults = DefaultPlaces(ScreenWorkAreas());
   setGeometry(defaults.main);
   notify_->SetPosition(ToWindowRect(defaults.notify));
   viewer_->SetPosition(ToWindowRect(defaults.viewer));

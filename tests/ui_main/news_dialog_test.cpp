@@ -295,6 +295,40 @@ class NewsDialogTest : public QObject {
     QCOMPARE(finished.size(), 0);
   }
 
+  // A second start or a click on the tray brings back a dialog that is
+  // only covered by another window, as well as a hidden one.
+  void laterStartsAndTheTrayRaiseACoveredDialog() {
+    Start(0);
+    QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    dialog_->OnInterProcessRequest(0, 0);  // a plain later start
+    QTRY_VERIFY(dialog_->isActiveWindow());
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    // A tray that speaks StatusNotifierItem sends a single activation only.
+    auto* tray = Child<QSystemTrayIcon>();
+    QVERIFY(tray);
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY(dialog_->isActiveWindow());
+    dialog_->hide();
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY(dialog_->isVisible());
+  }
+
+  // Without a tray its menu cannot be reached: its commands join the main menu.
+  void withoutATrayTheMainMenuHasTheTraysCommands() {
+    Start(1, false);
+    std::unique_ptr<QMenu> menu = dialog_->BuildMainMenu();
+    QVERIFY(ActionFor(*menu, kCmdExit));
+    QVERIFY(ActionFor(*menu, kCmdResetWindowPositions));
+    dialog_->trayAvailable = true;
+    menu = dialog_->BuildMainMenu();
+    QVERIFY(!ActionFor(*menu, kCmdExit));
+  }
+
   void trayIconAppearsWhenATrayComesLater() {
     Start(0, false);
     QSystemTrayIcon* tray = Child<QSystemTrayIcon>();
