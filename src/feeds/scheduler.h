@@ -37,6 +37,7 @@ struct DownloadRequest {
   // An address typed into the Add box: when it leads to an HTML page, the
   // feed the page names is downloaded instead.
   bool discoverFeed = false;
+  bool httpFallback = false;  // https:// typed without a scheme: http:// when https is refused
 };
 
 inline constexpr int kTickMilliseconds = 500;

@@ -86,6 +86,13 @@ class DownloadSource {
                                                      const Validators& /*validators*/) {
     return Start(address, kind);
   }
+  // The same for an https:// address that the user typed without a scheme:
+  // when the https connection is refused, the transfer goes over http://
+  // instead, and the result's permanentUrl names the http:// address.
+  // Sources that cannot fall back start a plain download.
+  virtual std::unique_ptr<Download> StartWithHttpFallback(const std::string& address, DownloadKind kind) {
+    return Start(address, kind);
+  }
 };
 
 class DownloadEngine;
@@ -101,6 +108,7 @@ class Downloader final : public DownloadSource {
   std::unique_ptr<Download> Start(const std::string& address, DownloadKind kind) override;
   std::unique_ptr<Download> StartConditional(const std::string& address, DownloadKind kind,
                                              const Validators& validators) override;
+  std::unique_ptr<Download> StartWithHttpFallback(const std::string& address, DownloadKind kind) override;
 
  private:
   std::shared_ptr<DownloadEngine> engine_;
