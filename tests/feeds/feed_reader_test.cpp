@@ -42,11 +42,13 @@ std::vector<Item> ReadAll(const std::string& text, const std::string& url = "htt
   return ReadAll(doc, url);
 }
 
-std::vector<std::string> Titles(const std::vector<Item>& items) {
-  std::vector<std::string> titles;
-  for (const Item& item : items) titles.push_back(item.title);
-  return titles;
+std::vector<std::string> Fields(const std::vector<Item>& items, std::string Item::*field) {
+  std::vector<std::string> values;
+  for (const Item& item : items) values.push_back(item.*field);
+  return values;
 }
+
+std::vector<std::string> Titles(const std::vector<Item>& items) { return Fields(items, &Item::title); }
 
 TEST(TextHelpers, StripTags) {
   EXPECT_EQ(StripTags("a<br/>b<BR>c<br />d<xhtml:br/>e"), "a b c d e");
@@ -188,13 +190,20 @@ TEST(FeedReader, AtomLinksAndAuthors) {
       "<author><name>One</name><name>Two</name></author></entry>"
       "<entry><title>b</title><link href='http://e.com/p.htm'/><link href='http://e.com/plain'/>"
       "<author><name>Solo</name></author></entry>"
-      "<entry><title>c</title><link rel='x'/><author/></entry></feed>");
-  ASSERT_EQ(items.size(), 3u);
-  EXPECT_EQ(items[0].link, "http://e.com/p.html");
+      "<entry><title>c</title><link rel='x'/><author/></entry>"
+      // The alternate link goes before self, edit, enclosure, replies and related.
+      "<entry><link rel='self' href='http://e.com/self'/><link rel='edit' href='http://e.com/edit'/>"
+      "<link rel='alternate' href='http://e.com/page'/><link rel='alternate' href='http://e.com/page.html'/></entry>"
+      "<entry><link rel='enclosure' href='http://e.com/a.mp3'/><link href='http://e.com/b'/>"
+      "<link rel='replies' href='http://e.com/c'/></entry>"
+      // Without one, an id that is a web address, then any other link.
+      "<entry><link rel='self' href='http://e.com/s'/><id> https://e.com/id </id></entry>"
+      "<entry><link rel='related' href='http://e.com/r'/><id>tag:e.com,2024:1</id></entry>"
+      "<entry><id>urn:uuid:1</id></entry></feed>");
+  EXPECT_EQ(Fields(items, &Item::link), (std::vector<std::string>{"http://e.com/p.html", "http://e.com/p.htm", "", "http://e.com/page.html",
+                                             "http://e.com/b", "https://e.com/id", "http://e.com/r", ""}));
   EXPECT_EQ(items[0].author, "One...");
-  EXPECT_EQ(items[1].link, "http://e.com/p.htm");
   EXPECT_EQ(items[1].author, "Solo");
-  EXPECT_EQ(items[2].link, "");
   EXPECT_EQ(items[2].author, "");
 }
 
@@ -411,24 +420,6 @@ TEST(FeedText, AtomEntryDocumentsAndPrefixedAtom) {
   }
 }
 
-TEST(FeedReader, AtomItemLinkPrefersTheAlternate) {
-  const auto items = ReadAll(
-      "<feed xmlns='http://www.w3.org/2005/Atom'>"
-      "<entry><title>a</title><link rel='self' href='http://e.com/self'/><link rel='edit' href='http://e.com/edit'/>"
-      "<link rel='alternate' href='http://e.com/page'/><link rel='alternate' href='http://e.com/page.html'/></entry>"
-      "<entry><title>b</title><link rel='enclosure' href='http://e.com/a.mp3'/><link href='http://e.com/b'/>"
-      "<link rel='replies' href='http://e.com/c'/></entry>"
-      "<entry><title>c</title><link rel='self' href='http://e.com/s'/><id> https://e.com/id </id></entry>"
-      "<entry><title>d</title><link rel='related' href='http://e.com/r'/><id>tag:e.com,2024:1</id></entry>"
-      "<entry><title>e</title><id>urn:uuid:1</id></entry></feed>");
-  ASSERT_EQ(items.size(), 5u);
-  EXPECT_EQ(items[0].link, "http://e.com/page.html");
-  EXPECT_EQ(items[1].link, "http://e.com/b");
-  EXPECT_EQ(items[2].link, "https://e.com/id");
-  EXPECT_EQ(items[3].link, "http://e.com/r");
-  EXPECT_EQ(items[4].link, "");
-}
-
 TEST(FeedReader, RelativeLinksAreResolved) {
   // xml:base on the feed, on entries and on links, absolute and relative.
   const auto based = ReadAll(Corpus("rome/atom_1.0_b.xml"));
@@ -442,12 +433,8 @@ TEST(FeedReader, RelativeLinksAreResolved) {
       "<item><title>3</title><link>//cdn.example/z?a=1&amp;b=2</link></item>"
       "<item><title>4</title><guid isPermaLink='false'>abc</guid></item>"
       "<item><title>5</title><link>mailto:a@e.com</link></item></channel></rss>");
-  ASSERT_EQ(rss.size(), 5u);
-  EXPECT_EQ(rss[0].link, "http://site.example/blog/post/1");
-  EXPECT_EQ(rss[1].link, "http://other.example/x/y");
-  EXPECT_EQ(rss[2].link, "http://cdn.example/z?a=1&b=2");
-  EXPECT_EQ(rss[3].link, "abc");
-  EXPECT_EQ(rss[4].link, "mailto:a@e.com");
+  EXPECT_EQ(Fields(rss, &Item::link), (std::vector<std::string>{"http://site.example/blog/post/1", "http://other.example/x/y",
+                                                                "http://cdn.example/z?a=1&b=2", "abc", "mailto:a@e.com"}));
   EXPECT_EQ(ReadAll("<rss version='2.0'><channel><item><link>../a</link></item></channel></rss>",
                     "https://h.example/f/rss.xml")[0].link,
             "https://h.example/a");
