@@ -341,6 +341,12 @@ std::string FeedReader::BaseAt(int element, std::string base) const {
   return base;
 }
 
+// reference, an address found in element, made absolute.
+std::string FeedReader::Absolute(int element, const std::string& reference) {
+  if (reference.empty() || HasUrlScheme(reference)) return reference;
+  return Resolve(BaseAt(element, FeedBase()), reference);
+}
+
 // What relative addresses are resolved against where no xml:base says: the
 // feed's own link (the channel's, or the feed's alternate link) when it is
 // absolute, else the feed's address.
@@ -461,7 +467,7 @@ void FeedReader::ReadRssLink() {
     link_ = Trimmed(doc_.GetContent(element));
     if (doc_.GetAttribute(element, "isPermaLink") == "false") return;
   }
-  if (element != 0) link_ = Resolve(BaseAt(element, FeedBase()), link_);
+  if (element != 0) link_ = Absolute(element, link_);
 }
 
 // The entry's page: its alternate link (a link without rel counts as one),
@@ -487,11 +493,11 @@ void FeedReader::ReadAtomLink() {
   }
   std::string id;
   if (alternate != 0) {
-    link_ = Resolve(BaseAt(alternate, FeedBase()), alternateHref);
+    link_ = Absolute(alternate, alternateHref);
   } else if (ChildText("id", id) && WebSchemeLength(Trimmed(id)) > 0) {
     link_ = Trimmed(id);
   } else if (other != 0) {
-    link_ = Resolve(BaseAt(other, FeedBase()), otherHref);
+    link_ = Absolute(other, otherHref);
   }
 }
 

@@ -93,6 +93,7 @@ class FeedReader {
   bool FirstChildText(std::initializer_list<std::string_view> names, std::string& text);
   bool FirstChildMarkup(std::initializer_list<std::string_view> names, std::string& text);
   std::string BaseAt(int element, std::string base) const;
+  std::string Absolute(int element, const std::string& reference);
   const std::string& FeedBase();
   void ReadRssLink();
   void ReadTitle();
