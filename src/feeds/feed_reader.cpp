@@ -181,7 +181,6 @@ bool IsLineBreakTag(std::string_view tag) {
   return EqualsIgnoringCase(word, "BR") || EqualsIgnoringCase(word, "P");
 }
 
-
 }  // namespace
 
 FeedReader FeedReader::ForDownload(XmlDoc& doc, std::string_view url) {

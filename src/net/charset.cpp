@@ -389,7 +389,7 @@ Detection Detect(std::string_view bytes, std::string_view contentType, DownloadK
     // Bytes that are UTF-8 through and through, beyond ASCII, are UTF-8
     // whatever single-byte encoding they claim: in any such encoding they
     // would read as the well-known garbage of double encoding.
-    if (utf8.valid && utf8.multiByte && IsSingleByteCharset(charset)) break;
+    if (charset != kUtf8 && utf8.valid && utf8.multiByte && IsSingleByteCharset(charset)) break;
     return Detection{charset, 0};
   }
   if (utf8.valid) return Detection{std::string(kUtf8), 0};

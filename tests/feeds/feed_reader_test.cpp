@@ -182,6 +182,8 @@ TEST(FeedReader, UntitledItemsBorrowFromTheDescriptionOrTheDate) {
                              "<item><link>x</link></item>"
                              "</channel></rss>");
   EXPECT_EQ(Titles(items), (std::vector<std::string>{std::string(40, 'd') + "...", "Tue, 2 Jan 2024", "Untitled"}));
+  // The description's line breaks and runs of blanks are one blank each.
+  EXPECT_EQ(ReadAll(Corpus("feed-rs/rss_2.0_spec_1.xml"))[0].title, "Joshua Allen: Who loves namespaces?");
 }
 
 TEST(FeedReader, AtomLinksAndAuthors) {
