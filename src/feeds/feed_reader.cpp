@@ -477,8 +477,9 @@ void FeedReader::ReadAtomLink() {
   const std::string linkName = atomPrefix_ + "link";
   int alternate = 0, other = 0;
   std::string alternateHref, otherHref;
-  for (int n = doc_.GetFirstChild(item_); n != 0; n = doc_.GetNextSibling(n)) {
-    if (doc_.GetElementName(n) != linkName) continue;
+  doc_.SetPositions(itemParent_, item_, 0);
+  while (doc_.FindChildElement(linkName.c_str())) {
+    const int n = doc_.GetChildPosition();
     std::string href = Trimmed(doc_.GetAttribute(n, "href"));
     if (href.empty()) continue;
     if (!IsAlternateLink(doc_, n)) {

@@ -505,11 +505,14 @@ DecodedText DecodeToUtf8(std::string_view bytes, std::string_view contentType, D
 }
 
 std::string RepairDoubleEncodedUtf8(std::string_view text) {
+  const auto isAscii = [](char c) { return static_cast<uint8_t>(c) < 0x80; };
   std::string repaired;
   repaired.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    if (static_cast<uint8_t>(text[i]) < 0x80) {
-      repaired += text[i++];
+    if (isAscii(text[i])) {
+      const size_t end = size_t(std::find_if_not(text.begin() + i, text.end(), isAscii) - text.begin());
+      repaired.append(text.substr(i, end - i));
+      i = end;
       continue;
     }
     // A run of characters that each have a windows-1252 byte: the bytes of
