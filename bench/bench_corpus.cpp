@@ -37,7 +37,8 @@ bool ShapeOf(const std::string& text, FeedShape& shape) {
     const XmlDoc::ElementFacts item = doc.GetElementFacts(last);
     shape.items.push_back(text.substr(item.start, item.length));
   }
-  if (!first) return false;
+  // A document that is one entry has no container to repeat its item in.
+  if (!first || doc.GetParent(first) == 0) return false;
   const XmlDoc::ElementFacts head = doc.GetElementFacts(first);
   const XmlDoc::ElementFacts tail = doc.GetElementFacts(last);
   shape.prefix = text.substr(0, head.start);

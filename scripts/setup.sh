@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ pkg-config python3 ca-certificates
-  qt6-base-dev libqt6svg6 libcurl4-openssl-dev nlohmann-json3-dev
+  qt6-base-dev libqt6svg6 libcurl4-openssl-dev nlohmann-json3-dev libuchardet-dev
   libxcb1-dev
   libgtest-dev libgmock-dev
   libbenchmark-dev libpugixml-dev libxml2-dev libexpat1-dev libtinyxml2-dev

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "feeds/news_engine.h"
 #include "feeds/status_texts.h"
 #include "feeds/time_stamp.h"
+#include "net/download.h"
 
 namespace vrel {
 
@@ -36,6 +38,28 @@ bool ReadScrapeRequest(std::string_view text, DownloadRequest& request) {
     request.webPage = true;
     return true;
   }
+}
+
+bool IsHostChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// A host name or address at the start of text, as "example.org" or
+// "127.0.0.1" before a port or path.
+bool StartsWithHost(std::string_view text) {
+  const std::string_view host = text.substr(0, text.find_first_of("/:?#"));
+  return !host.empty() && host[0] != '-' && host[0] != '.' && std::all_of(host.begin(), host.end(), IsHostChar);
+}
+
+// An address typed without a scheme ("example.org/feed.xml") that names no
+// file is a web address: https://, with http:// when https is refused.
+void TakeAsWebAddress(DownloadRequest& request) {
+  const std::string& address = request.address;
+  if (AddressToUrl(address) == address || !StartsWithHost(address)) return;
+  std::error_code error;
+  if (std::filesystem::exists(address, error)) return;
+  request.address = "https://" + address;
+  request.httpFallback = true;
 }
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -97,12 +121,16 @@ Outcome CopyProgramTo(const std::string& folder, const std::string& program, con
 
 AddInput ReadAddText(std::string_view text) {
   AddInput input;
-  if (text.size() >= 9 && text.starts_with(kScrapePrefix) && ReadScrapeRequest(text, input.request)) return input;
+  if (text.size() >= 9 && text.starts_with(kScrapePrefix) && ReadScrapeRequest(text, input.request)) {
+    TakeAsWebAddress(input.request);
+    return input;
+  }
   if (EqualsIgnoringAsciiCase(text, "COPYSCR")) {
     input.installScreenSaver = true;
   } else {
     input.request.address = text;
     input.request.discoverFeed = true;
+    TakeAsWebAddress(input.request);
   }
   return input;
 }

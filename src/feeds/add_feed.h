@@ -1,7 +1,8 @@
 // The Add box: what the user types there is the address of an XML feed, a
 // scrape request "scrape(LIST)ADDRESS" for a web page (a ")" inside LIST is
 // written "\)"), or the command "COPYSCR", which installs the program as the
-// screen saver.
+// screen saver. An address without a scheme that names no file is taken as
+// https://, falling back to http:// when the https connection is refused.
 #pragma once
 
 #include <string>

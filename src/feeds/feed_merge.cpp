@@ -84,6 +84,12 @@ class CleanCopyWriter {
     const ItemMarks* marks = nextMark_ < marks_.size() && marks_[nextMark_].element == element
                                  ? &marks_[nextMark_++]
                                  : nullptr;
+    if (!marks && CopiedAsWritten(element)) {
+      const XmlDoc::ElementFacts facts = doc_.GetElementFacts(element);
+      out_.append(doc_.GetDocumentText(), size_t(facts.start), size_t(facts.length));
+      out_ += "\r\n";
+      return false;
+    }
     out_ += '<';
     out_ += doc_.GetElementName(element);
     WriteAttributes(element, marks);
@@ -93,6 +99,16 @@ class CleanCopyWriter {
     }
     WriteLeafContent(element);
     return false;
+  }
+
+  // The child elements of an XHTML construct are its content, text between
+  // them included, so it is kept as the feed wrote it; unless an item lies
+  // inside, whose marks are still to be written.
+  bool CopiedAsWritten(int element) const {
+    if (doc_.GetFirstChild(element) == 0 || !IsXhtmlConstruct(doc_, element)) return false;
+    if (nextMark_ == marks_.size()) return true;
+    const XmlDoc::ElementFacts facts = doc_.GetElementFacts(element);
+    return doc_.GetElementFacts(marks_[nextMark_].element).start >= facts.start + facts.length;
   }
 
   void WriteAttributes(int element, const ItemMarks* marks) {

@@ -34,6 +34,8 @@ MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* 
 // The current element and its subtree in the fixed output style: attributes
 // kept in order, text only in leaf elements (as CDATA when it has a line
 // break or began with a CDATA section), comments and formatting dropped.
+// An XHTML construct, whose text between child elements is content, is kept
+// as written.
 std::string CleanCopyText(XmlDoc& doc);
 
 // An item is new when not visited and first seen after the feed was viewed;

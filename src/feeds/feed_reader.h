@@ -2,8 +2,17 @@
 // document order and extracts their fields. Works through the document's
 // cursor and never changes the document; the document's current element is
 // the item after each successful NextItem.
+//
+// Titles, authors and descriptions of RSS and Atom are HTML: titles and
+// authors are read as plain text (tags stripped, character references
+// decoded, white space collapsed), descriptions as the HTML they are, which
+// MakeExcerpt turns into text. Item links are absolute where the document
+// lets them be: relative ones are resolved against xml:base, else the feed's
+// own link, else the feed's address.
 #pragma once
 
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,7 +26,7 @@ enum FeedFormat : int {
   FormatRdf = 1,      // "rdf:RDF", RSS 1.0
   FormatRss091 = 2,   // "rss" version "0.91"
   FormatRss = 4,      // "rss", any other version
-  FormatAtom = 8,     // "feed"
+  FormatAtom = 8,     // "feed", or an Atom "feed" or "entry" with a prefix or a lone entry
   FormatMessageBrief = 16,  // "ArrayOfMessageBrief"
   FormatArticleBrief = 32,  // "ArrayOfArticleBrief"
   FormatRssFamily = FormatRdf | FormatRss091 | FormatRss,
@@ -76,9 +85,17 @@ class FeedReader {
  private:
   FeedReader(XmlDoc& doc, std::string title, std::string_view url, int rootParent, int root);
 
+  int ItemContainer() const;
   bool NextLeaf();
-  bool ChildText(const char* name, std::string& text);
-  bool FirstChildText(std::initializer_list<const char*> names, std::string& text);
+  int Child(std::string_view name);
+  bool ChildText(std::string_view name, std::string& text);
+  bool ChildMarkup(std::string_view name, std::string& text);
+  bool FirstChildText(std::initializer_list<std::string_view> names, std::string& text);
+  bool FirstChildMarkup(std::initializer_list<std::string_view> names, std::string& text);
+  std::string BaseAt(int element, std::string base) const;
+  std::string Absolute(int element, const std::string& reference);
+  const std::string& FeedBase();
+  void ReadRssLink();
   void ReadTitle();
   void ReadDescription();
   void ReadDate();
@@ -92,6 +109,10 @@ class FeedReader {
   XmlDoc& doc_;
   std::string formatName_, feedTitle_, url_, baseUrl_, version_;
   int formatBits_ = FormatGeneric;
+  std::string atomPrefix_;  // "a:" for <a:feed xmlns:a="...Atom">; empty otherwise
+  std::string itemName_;    // the items' element name; empty for any element
+  bool loneEntry_ = false;  // an Atom document of one entry
+  std::optional<std::string> feedBase_;  // see FeedBase
   bool started_ = false;
   int rootParent_ = 0;
   int root_ = 0;
@@ -110,14 +131,26 @@ class FeedReader {
 std::string DownloadedFeedTitle(XmlDoc& doc, std::string_view url);
 
 // Removes mark-up tags from item text; a line break or paragraph tag becomes
-// one blank, and a text ending in an unclosed tag is cut there.
+// one blank. Only real tags go: a "<" followed by a tag name, "/", "!" or
+// "?", and a ">" later; any other "<" is text ("1 < 2", "a <3 b").
 std::string StripTags(std::string_view text);
 
 // Turns every run of white space into one blank and drops it at both ends.
 void CollapseWhitespace(std::string& text);
 
-// A one-line plain excerpt of at most maxLength characters (code points),
-// "..." appended when it was cut.
+// HTML as plain text: tags stripped, then character references decoded and
+// double-encoded UTF-8 repaired. Line breaks stay.
+std::string HtmlToText(std::string_view html);
+
+// HtmlToText on one line: white space collapsed.
+std::string HtmlToLine(std::string_view html);
+
+// A one-line plain excerpt of HTML, at most maxLength characters (code
+// points), "..." appended when it was cut.
 std::string MakeExcerpt(std::string_view text, size_t maxLength);
+
+// An Atom text construct of type "xhtml" (or Atom 0.3's
+// "application/xhtml+xml"): its child elements are its content.
+bool IsXhtmlConstruct(const XmlDoc& doc, int element);
 
 }  // namespace vrel

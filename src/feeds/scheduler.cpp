@@ -282,6 +282,8 @@ void Scheduler::Begin(DownloadRequest request, std::string line) {
 }
 
 std::unique_ptr<Download> Scheduler::StartDownload(const DownloadRequest& request) {
+  if (request.httpFallback)
+    return Downloads().StartWithHttpFallback(request.address, request.webPage ? DownloadKind::WebPage : DownloadKind::XmlDocument);
   if (request.webPage) return Downloads().Start(request.address, DownloadKind::WebPage);
   return Downloads().StartConditional(request.address, DownloadKind::XmlDocument,
                                       StoredValidators(engine_, request.address));

@@ -47,6 +47,7 @@ struct DownloadRequest {
   // Typed into the Add box (or found from what was): a feed the list has
   // already is said to be there.
   bool fromAddBox = false;
+  bool httpFallback = false;  // https:// typed without a scheme: http:// when https is refused
 };
 
 struct SchedulerLimits {

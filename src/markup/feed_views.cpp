@@ -60,7 +60,7 @@ std::string ChannelFacts(XmlDoc& db, int feed, const FeedReader& reader) {
       const std::string name = db.GetElementName(child);
       if (name == "image" && image == 0) image = child;
       if (name == "title" || name == "item" || name == "image") continue;
-      const std::string value = TrimLeft(db.GetContent(child));
+      const std::string value = HtmlToLine(db.GetContent(child));
       if (!value.empty()) text += " " + MarkupText(Utf8Prefix(name, 30)) + ": " + MarkupText(value);
     }
     if (image != 0) {
@@ -205,8 +205,7 @@ std::string RenderShowNew(NewsEngine& engine) {
   return text;
 }
 
-SearchHit FindSearchHit(std::string_view original, std::string_view search) {
-  const std::string text = StripTags(original);
+SearchHit FindSearchHit(std::string_view text, std::string_view search) {
   const size_t position = Lower(text).find(Lower(search));
   if (search.empty() || position == std::string::npos) return {};
   const size_t searchChars = Utf8Length(search);
@@ -244,15 +243,16 @@ std::string RenderSearchResults(NewsEngine& engine, const XmlDoc& request) {
     const bool generic = reader.FormatBits() == FormatGeneric;
     while (reader.NextItem()) {
       reader.ReadItem(FieldTitle | FieldLink | FieldDescription | FieldAuthor | FieldFirstTime | FieldSeq);
+      const std::string description = HtmlToText(reader.Description());
       if (generic) {
-        const SearchHit hit = FindSearchHit(reader.Description(), search);
+        const SearchHit hit = FindSearchHit(description, search);
         if (!hit.found) continue;
         matches += "<A href=\"" + MarkupAttribute(reader.Url()) + "\">" + MarkupText(reader.FeedTitle()) +
                    "</A>\r\n" + MarkupText(reader.Title()) + ": " + hit.snippet + "\r\n";
         ++count;
         break;
       }
-      for (const std::string* field : {&reader.Title(), &reader.Author(), &reader.Description()}) {
+      for (const std::string* field : {&reader.Title(), &reader.Author(), &description}) {
         const SearchHit hit = FindSearchHit(*field, search);
         if (!hit.found) continue;
         matches += ItemLink(reader.Link(), feedId, reader.FirstTime(), reader.Seq()) + MarkupText(reader.Title()) +
@@ -277,7 +277,7 @@ void AppendLeaves(XmlDoc& db, int parent, int element, std::string& text) {
   if (children.empty()) {
     const std::string content = db.GetContent(element);
     if (!content.empty())
-      text += "<B>" + MarkupText(db.GetElementName(element)) + ":</B> " + MarkupText(StripTags(content)) + "\r\n";
+      text += "<B>" + MarkupText(db.GetElementName(element)) + ":</B> " + MarkupText(HtmlToText(content)) + "\r\n";
     return;
   }
   for (const int child : children) AppendLeaves(db, element, child, text);

@@ -24,7 +24,7 @@ struct SearchHit {
   bool found = false;
   std::string snippet;  // mark-up: the matched piece in bold with some context
 };
-// Finds search in text (tags removed), letters compared without regard to case.
+// Finds search in plain text, letters compared without regard to case.
 SearchHit FindSearchHit(std::string_view text, std::string_view search);
 
 // request: a document whose current element is the "NURL" request.

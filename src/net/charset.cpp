@@ -1,17 +1,22 @@
 #include "net/charset.h"
 
 #include <iconv.h>
+#include <uchardet.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <optional>
+
+#include "xml/xml_encoding.h"
 
 namespace vrel {
 namespace {
 
 constexpr std::string_view kUtf8 = "UTF-8";
+constexpr std::string_view kWindows1252 = "CP1252";
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 // How far into a web page a <meta> charset is looked for.
 constexpr size_t kMetaScanLimit = 4096;
@@ -58,6 +63,84 @@ size_t FindNoCase(std::string_view text, std::string_view word, size_t from) {
 size_t SkipSpaces(std::string_view text, size_t pos) {
   while (pos < text.size() && IsSpace(text[pos])) ++pos;
   return pos;
+}
+
+// --- UTF-8 ------------------------------------------------------------------
+
+struct Utf8Sequence {
+  size_t length = 1;
+  bool valid = false;
+};
+
+// The UTF-8 sequence that starts with the non-ASCII byte in[i]: its length,
+// or for an ill-formed one (overlong forms, surrogates, values above
+// U+10FFFF, stray or missing continuation bytes) the length of its maximal
+// ill-formed subsequence.
+Utf8Sequence ReadUtf8Sequence(std::string_view in, size_t i) {
+  const auto lead = static_cast<uint8_t>(in[i]);
+  size_t needed = 0;
+  uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    needed = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    needed = 2;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    needed = 3;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  }
+  Utf8Sequence sequence;
+  while (sequence.length <= needed && i + sequence.length < in.size()) {
+    const auto next = static_cast<uint8_t>(in[i + sequence.length]);
+    if (next < (sequence.length == 1 ? low : 0x80) || next > (sequence.length == 1 ? high : 0xBF)) break;
+    ++sequence.length;
+  }
+  sequence.valid = needed != 0 && sequence.length == needed + 1;
+  return sequence;
+}
+
+struct Utf8Facts {
+  bool valid = true;
+  bool multiByte = false;  // holds a character beyond ASCII
+};
+
+Utf8Facts ScanUtf8(std::string_view bytes) {
+  Utf8Facts facts;
+  for (size_t i = 0; i < bytes.size();) {
+    if (static_cast<uint8_t>(bytes[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    const Utf8Sequence sequence = ReadUtf8Sequence(bytes, i);
+    if (!sequence.valid) return {false, facts.multiByte};
+    facts.multiByte = true;
+    i += sequence.length;
+  }
+  return facts;
+}
+
+// Copies UTF-8, replacing each maximal ill-formed subsequence with U+FFFD.
+void AppendSanitisedUtf8(std::string_view in, std::string& out) {
+  out.reserve(out.size() + in.size());
+  size_t i = 0;
+  while (i < in.size()) {
+    if (static_cast<uint8_t>(in[i]) < 0x80) {
+      size_t run = i + 1;
+      while (run < in.size() && static_cast<uint8_t>(in[run]) < 0x80) ++run;
+      out.append(in, i, run - i);
+      i = run;
+      continue;
+    }
+    const Utf8Sequence sequence = ReadUtf8Sequence(in, i);
+    if (sequence.valid) {
+      out.append(in, i, sequence.length);
+    } else {
+      out.append(kReplacement);
+    }
+    i += sequence.length;
+  }
 }
 
 // --- Where the bytes say what they are -----------------------------------
@@ -240,6 +323,52 @@ std::string UsableCharset(std::string_view label) {
   return IconvKnows(name) ? name : std::string();
 }
 
+// True when every byte from 0x80 up is a character of its own (or none):
+// no such byte begins a longer sequence.
+bool IsSingleByteCharset(const std::string& name) {
+  iconv_t converter = iconv_open("UTF-8", name.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  bool singleByte = true;
+  for (int byte = 0x80; byte <= 0xFF && singleByte; ++byte) {
+    char in = static_cast<char>(byte);
+    char out[8];
+    char* source = &in;
+    char* target = out;
+    size_t sourceLeft = 1, targetLeft = sizeof out;
+    if (iconv(converter, &source, &sourceLeft, &target, &targetLeft) == static_cast<size_t>(-1) && errno == EINVAL)
+      singleByte = false;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(converter);
+  return singleByte;
+}
+
+// What the detector says is taken where it tells well: the encodings of
+// scripts other than Latin. Between the Latin single-byte encodings it
+// guesses from a few letters, so a feed in one of those is read as
+// windows-1252, the one such feeds are nearly always in.
+bool IsNonLatinCharset(std::string_view name) {
+  static constexpr std::string_view kNonLatin[] = {
+      "BIG5", "EUC-JP", "EUC-KR", "EUC-TW", "GB18030", "HZ-GB-2312", "ISO-2022-CN", "ISO-2022-JP", "ISO-2022-KR",
+      "SHIFT_JIS", "UHC", "KOI8-R", "KOI8-U", "WINDOWS-1251", "ISO-8859-5", "IBM855", "IBM866", "MAC-CYRILLIC",
+      "ISO-8859-7", "WINDOWS-1253", "ISO-8859-6", "WINDOWS-1256", "ISO-8859-8", "WINDOWS-1255", "IBM862", "TIS-620",
+      "ISO-8859-11"};
+  return std::find(std::begin(kNonLatin), std::end(kNonLatin), name) != std::end(kNonLatin);
+}
+
+// The encoding of bytes that say nothing about it and are not UTF-8.
+std::string GuessCharset(std::string_view bytes) {
+  std::string guess;
+  if (uchardet_t detector = uchardet_new()) {
+    if (uchardet_handle_data(detector, bytes.data(), bytes.size()) == 0) {
+      uchardet_data_end(detector);
+      if (IsNonLatinCharset(uchardet_get_charset(detector))) guess = UsableCharset(uchardet_get_charset(detector));
+    }
+    uchardet_delete(detector);
+  }
+  return guess.empty() ? std::string(kWindows1252) : guess;
+}
+
 Detection Detect(std::string_view bytes, std::string_view contentType, DownloadKind kind) {
   if (auto mark = DetectByteOrderMark(bytes)) return *mark;
   if (const char* wide = DetectWideByZeroBytes(bytes)) return Detection{wide, 0};
@@ -253,56 +382,21 @@ Detection Detect(std::string_view bytes, std::string_view contentType, DownloadK
     declared[0] = HttpCharset(contentType);
     declared[1] = HtmlMetaCharset(bytes);
   }
+  const Utf8Facts utf8 = ScanUtf8(bytes);
   for (std::string_view label : declared) {
-    if (std::string charset = UsableCharset(label); !charset.empty()) return Detection{charset, 0};
+    std::string charset = UsableCharset(label);
+    if (charset.empty()) continue;
+    // Bytes that are UTF-8 through and through, beyond ASCII, are UTF-8
+    // whatever single-byte encoding they claim: in any such encoding they
+    // would read as the well-known garbage of double encoding.
+    if (charset != kUtf8 && utf8.valid && utf8.multiByte && IsSingleByteCharset(charset)) break;
+    return Detection{charset, 0};
   }
-  return Detection{std::string(kUtf8), 0};
+  if (utf8.valid) return Detection{std::string(kUtf8), 0};
+  return Detection{GuessCharset(bytes), 0};
 }
 
 // --- Conversion -----------------------------------------------------------
-
-// Copies UTF-8, replacing each maximal ill-formed subsequence (overlong forms,
-// surrogates, values above U+10FFFF, stray or missing continuation bytes)
-// with U+FFFD.
-void AppendSanitisedUtf8(std::string_view in, std::string& out) {
-  out.reserve(out.size() + in.size());
-  size_t i = 0;
-  while (i < in.size()) {
-    const auto lead = static_cast<uint8_t>(in[i]);
-    if (lead < 0x80) {
-      size_t run = i + 1;
-      while (run < in.size() && static_cast<uint8_t>(in[run]) < 0x80) ++run;
-      out.append(in, i, run - i);
-      i = run;
-      continue;
-    }
-    size_t needed = 0;
-    uint8_t low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      needed = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      needed = 2;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      needed = 3;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    }
-    size_t length = 1;
-    while (length <= needed && i + length < in.size()) {
-      const auto next = static_cast<uint8_t>(in[i + length]);
-      if (next < (length == 1 ? low : 0x80) || next > (length == 1 ? high : 0xBF)) break;
-      ++length;
-    }
-    if (needed != 0 && length == needed + 1) {
-      out.append(in, i, length);
-    } else {
-      out.append(kReplacement);
-    }
-    i += length;
-  }
-}
 
 size_t CodeUnitSize(std::string_view charset) {
   if (charset.starts_with("UTF-32")) return 4;
@@ -351,6 +445,45 @@ void DeclareUtf8(std::string& text) {
   }
 }
 
+// --- Double-encoded UTF-8 ---------------------------------------------------
+
+// The byte that windows-1252 has for each character from U+0080 up, read from
+// iconv's own table; where windows-1252 has none (its five undefined bytes
+// and the C1 controls), the byte of an ISO-8859-1 reading.
+class Windows1252Bytes {
+ public:
+  Windows1252Bytes() {
+    for (int byte = 0x80; byte <= 0xFF; ++byte) bytes_[char32_t(byte)] = static_cast<char>(byte);
+    iconv_t converter = iconv_open("UTF-32LE", std::string(kWindows1252).c_str());
+    if (converter == reinterpret_cast<iconv_t>(-1)) return;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+      char in = static_cast<char>(byte);
+      unsigned char out[4] = {};
+      char* source = &in;
+      char* target = reinterpret_cast<char*>(out);
+      size_t sourceLeft = 1, targetLeft = sizeof out;
+      if (iconv(converter, &source, &sourceLeft, &target, &targetLeft) != static_cast<size_t>(-1) && targetLeft == 0)
+        bytes_[char32_t(out[0] | out[1] << 8 | out[2] << 16)] = static_cast<char>(byte);
+      iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(converter);
+  }
+
+  // 0 for a character that has no such byte.
+  char Of(char32_t c) const {
+    const auto found = bytes_.find(c);
+    return found == bytes_.end() ? '\0' : found->second;
+  }
+
+ private:
+  std::map<char32_t, char> bytes_;
+};
+
+const Windows1252Bytes& Windows1252() {
+  static const Windows1252Bytes table;
+  return table;
+}
+
 }  // namespace
 
 std::string DetectCharset(std::string_view bytes, std::string_view contentType, DownloadKind kind) {
@@ -369,6 +502,42 @@ DecodedText DecodeToUtf8(std::string_view bytes, std::string_view contentType, D
   DeclareUtf8(decoded.text);
   decoded.charset = std::move(detection.charset);
   return decoded;
+}
+
+std::string RepairDoubleEncodedUtf8(std::string_view text) {
+  const auto isAscii = [](char c) { return static_cast<uint8_t>(c) < 0x80; };
+  std::string repaired;
+  repaired.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (isAscii(text[i])) {
+      const size_t end = size_t(std::find_if_not(text.begin() + i, text.end(), isAscii) - text.begin());
+      repaired.append(text.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    // A run of characters that each have a windows-1252 byte: the bytes of
+    // what was UTF-8 before it was misread.
+    std::string run;
+    size_t end = i;
+    while (end < text.size()) {
+      const char* cursor = text.data() + end;
+      const int code = DecodeUtf8Char(cursor, text.data() + text.size());
+      const char byte = code > 0 ? Windows1252().Of(char32_t(code)) : '\0';
+      if (byte == '\0') break;
+      run += byte;
+      end = size_t(cursor - text.data());
+    }
+    if (run.empty()) {  // a character windows-1252 does not have: no suspect
+      const size_t next = Utf8Forward(text, i, 1);
+      repaired.append(text.substr(i, next - i));
+      i = next;
+      continue;
+    }
+    if (!ScanUtf8(run).valid) return std::string(text);
+    repaired += run;
+    i = end;
+  }
+  return repaired;
 }
 
 }  // namespace vrel

@@ -94,6 +94,13 @@ class DownloadSource {
   // on its next tick. It must not block; an empty one stops the calls.
   // Sources that end their downloads only when polled never call it.
   virtual void SetFinishedListener(std::function<void()> /*listener*/) {}
+  // The same for an https:// address that the user typed without a scheme:
+  // when the https connection is refused, the transfer goes over http://
+  // instead, and the result's permanentUrl names the http:// address.
+  // Sources that cannot fall back start a plain download.
+  virtual std::unique_ptr<Download> StartWithHttpFallback(const std::string& address, DownloadKind kind) {
+    return Start(address, kind);
+  }
 };
 
 class DownloadEngine;
@@ -110,6 +117,7 @@ class Downloader final : public DownloadSource {
   std::unique_ptr<Download> StartConditional(const std::string& address, DownloadKind kind,
                                              const Validators& validators) override;
   void SetFinishedListener(std::function<void()> listener) override;
+  std::unique_ptr<Download> StartWithHttpFallback(const std::string& address, DownloadKind kind) override;
 
  private:
   std::shared_ptr<DownloadEngine> engine_;

@@ -92,6 +92,7 @@ struct Transfer {
 
   const std::string url;
   const std::string host;
+  std::string fallbackUrl;  // http:// for an https:// url typed without a scheme; set before the start
   const DownloadKind kind;
   const size_t maxBodyBytes;
   curl_slist* const conditionalHeaders;  // null for a plain request
@@ -104,6 +105,7 @@ struct Transfer {
   bool tooLarge = false;
   size_t headerBytes = 0;
   bool headerTooLarge = false;
+  bool fellBack = false;  // now over fallbackUrl
   char errorBuffer[CURL_ERROR_SIZE] = {};
 
   std::atomic<bool> abortRequested{false};
@@ -245,6 +247,7 @@ DownloadResult Outcome(Transfer& transfer, CURLcode code) {
     ReadBody(transfer, result);
   }
   if (result.ok) result.permanentUrl = PermanentUrl(transfer.redirects, result.finalUrl);
+  if (result.ok && transfer.fellBack && result.permanentUrl.empty()) result.permanentUrl = transfer.fallbackUrl;
   return result;
 }
 
@@ -458,8 +461,23 @@ class DownloadEngine {
       char* data = nullptr;
       curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
       auto& transfer = *reinterpret_cast<Transfer*>(data);
+      if (RetryOverHttp(transfer, code)) continue;
       End(transfer, Outcome(transfer, code));
     }
+  }
+
+  // An https:// connection refused, or not speaking TLS, for an address
+  // typed without a scheme: the same transfer once more over http://.
+  bool RetryOverHttp(Transfer& transfer, CURLcode code) {
+    if (transfer.fallbackUrl.empty() || transfer.fellBack) return false;
+    if (code != CURLE_COULDNT_CONNECT && code != CURLE_SSL_CONNECT_ERROR) return false;
+    transfer.fellBack = true;
+    transfer.redirects = RedirectTrail(transfer.fallbackUrl);
+    transfer.errorBuffer[0] = '\0';
+    transfer.headerBytes = 0;
+    curl_multi_remove_handle(multi_, transfer.easy);
+    curl_easy_setopt(transfer.easy, CURLOPT_URL, transfer.fallbackUrl.c_str());
+    return curl_multi_add_handle(multi_, transfer.easy) == CURLM_OK;
   }
 
   // Records the outcome (an abort may have recorded one first), lets go of
@@ -568,6 +586,13 @@ std::string HostOf(const std::string& address) {
   curl_free(scheme);
   curl_url_cleanup(url);
   return host;
+}
+
+std::unique_ptr<Download> Downloader::StartWithHttpFallback(const std::string& address, DownloadKind kind) {
+  auto transfer = std::make_shared<Transfer>(address, kind, engine_->Options().maxBodyBytes, Validators{});
+  if (address.starts_with("https://")) transfer->fallbackUrl = "http://" + address.substr(8);
+  engine_->Add(transfer);
+  return std::make_unique<CurlDownload>(engine_, std::move(transfer));
 }
 
 std::string AddressToUrl(const std::string& address) {

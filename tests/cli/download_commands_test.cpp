@@ -186,6 +186,14 @@ TEST_F(DownloadCommands, InspectReadsAddressesAndFilesAsDownloads) {
   EXPECT_NE(missing.err.find("HTTP error 500"), npos) << missing.err;
 }
 
+TEST_F(DownloadCommands, AnAddressWithoutSchemeGoesOverHttpsElseHttp) {
+  const std::string url = Url(kRegister);
+  const CliResult result = RunCli({"--data", data, "add", url.substr(std::string("http://").size())});
+  EXPECT_EQ(result.status, 0) << result.err;
+  // The test server speaks no TLS: the feed is kept under its http:// address.
+  EXPECT_NE(SavedFeed(data, url).find("title=\"The Register - Science\""), npos) << Slurp(data);
+}
+
 // vrel-cli in the background, its output going to files.
 class BackgroundCli {
  public:

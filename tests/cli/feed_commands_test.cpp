@@ -32,7 +32,7 @@ TEST(InspectCommand, ListsFormatTitleAndItemFields) {
   EXPECT_EQ(result.out,
             "RSS 2.0\n"
             "Chan nel\n"
-            "First\thttp://e.com/1\tMon, 1 Jan 2024\tAnn\tNews\t2\tLine oneline two bold and more\n" +
+            "First\thttp://e.com/1\tMon, 1 Jan 2024\tAnn\tNews\t2\tLine one line two bold and more\n" +
                 std::string(40, 'w') + "...\t\t\t\t\t\t" + std::string(80, 'w') + "...\n");
 }
 

@@ -71,6 +71,26 @@ TEST(AddText, TellsFeedsScrapeRequestsAndTheScreenSaverCommandApart) {
   EXPECT_EQ(input.request.scrapeList, "");
 }
 
+TEST(AddText, AnAddressWithoutSchemeIsAWebAddressUnlessItNamesAFile) {
+  for (const char* typed : {"example.org/feed.xml", "127.0.0.1:8080/f.xml", "localhost"}) {
+    const AddInput input = ReadAddText(typed);
+    EXPECT_EQ(input.request.address, std::string("https://") + typed);
+    EXPECT_TRUE(input.request.httpFallback) << typed;
+  }
+  const AddInput scrape = ReadAddText("scrape(Price:)example.org/quotes");
+  EXPECT_EQ(scrape.request.address, "https://example.org/quotes");
+  EXPECT_TRUE(scrape.request.httpFallback);
+  TempDir dir;
+  const std::string file = dir.File("feed.xml", "<rss/>");
+  // Paths, files and addresses with a scheme stay as typed.
+  for (const std::string& typed : {file, dir.path() + "/missing.xml", std::string("./feed.xml"),
+                                   std::string("http://example.org/"), std::string("ftp://example.org/f")}) {
+    const AddInput input = ReadAddText(typed);
+    EXPECT_EQ(input.request.address, typed);
+    EXPECT_FALSE(input.request.httpFallback) << typed;
+  }
+}
+
 TEST(AddText, QueuesTheDownloadButNeverAnEmptyAddress) {
   EngineFixture f;
   EXPECT_TRUE(AddFeedInput(f.engine, "http://feeds/rss"));

@@ -202,8 +202,8 @@ TEST(Merge, EqualTitleAndLinkTakeTheFirstStoredItem) {
       address, Rss(RssItem("A", "l") + RssItem("A", "other") + RssItem("A", "l") + RssItem("A", "l"))));
   const std::vector<StoredItem> items = StoredItems(f.engine, address);
   ASSERT_EQ(items.size(), 4u);
-  EXPECT_EQ(items[0], (StoredItem{"A", "l", t1, "1", 0}));
-  EXPECT_EQ(items[1], (StoredItem{"A", "other", t2, "1", 0}));
+  EXPECT_EQ(items[0], (StoredItem{"A", "http://dup.example/l", t1, "1", 0}));  // relative links are resolved
+  EXPECT_EQ(items[1], (StoredItem{"A", "http://dup.example/other", t2, "1", 0}));
   EXPECT_EQ(items[2], items[0]);
   EXPECT_EQ(items[3], items[0]);
 }
@@ -259,6 +259,23 @@ TEST(Merge, GenericDocumentsAreStoredWithoutItemMarks) {
   EXPECT_EQ(FeedAttribute(f.engine, address, "viewed"), t2);
 }
 
+// The text of an XHTML title lies between child elements; the stored copy
+// keeps it, so the item reads the same there and stays the same item.
+TEST(Merge, XhtmlTextIsStoredAsWritten) {
+  EngineFixture f;
+  const std::string address = "http://xhtml.example/atom";
+  const std::string feed =
+      "<feed xmlns='http://www.w3.org/2005/Atom'><title>X</title><entry><id>1</id>"
+      "<title type='xhtml'><div xmlns='http://www.w3.org/1999/xhtml'>Less: <em>&lt;</em> &amp; <b>more</b></div></title>"
+      "<link href='http://xhtml.example/1'/></entry></feed>";
+  ASSERT_TRUE(f.engine.MergeDownload(address, feed));
+  EXPECT_EQ(StoredItems(f.engine, address).at(0).title, "Less: < & more");
+  MarkRead(f.engine, address);
+  f.Advance(60);
+  ASSERT_TRUE(f.engine.MergeDownload(address, feed));
+  EXPECT_EQ(Counts(f.engine, address).newItems, 0);
+}
+
 TEST(Merge, StoredHistoryDetails) {
   EngineFixture f;
   const std::string address = "http://detail.example/rss";
@@ -272,9 +289,10 @@ TEST(Merge, StoredHistoryDetails) {
   const std::string t2 = f.Advance(60);
   ASSERT_TRUE(f.engine.MergeDownload(address, feed));
   const std::vector<StoredItem> items = StoredItems(f.engine, address);
-  EXPECT_EQ(items[0], (StoredItem{"A", "a", t2, "1", 0}));  // an empty firsttime becomes the merge time
-  EXPECT_EQ(items[1], (StoredItem{"B", "b", t1, "2", 1}));  // visited is carried over
-  EXPECT_EQ(items[2], (StoredItem{"C", "c", t1, "3", 0}));
+  const std::string link = "http://detail.example/";
+  EXPECT_EQ(items[0], (StoredItem{"A", link + "a", t2, "1", 0}));  // an empty firsttime becomes the merge time
+  EXPECT_EQ(items[1], (StoredItem{"B", link + "b", t1, "2", 1}));  // visited is carried over
+  EXPECT_EQ(items[2], (StoredItem{"C", link + "c", t1, "3", 0}));
   EXPECT_EQ(FeedAttribute(f.engine, address, "failedtime"), "");
   EXPECT_EQ(FeedAttribute(f.engine, address, "numattempts"), "");
   const ItemCounts counts = Counts(f.engine, address);

@@ -42,21 +42,25 @@ std::vector<Item> ReadAll(const std::string& text, const std::string& url = "htt
   return ReadAll(doc, url);
 }
 
-std::vector<std::string> Titles(const std::vector<Item>& items) {
-  std::vector<std::string> titles;
-  for (const Item& item : items) titles.push_back(item.title);
-  return titles;
+std::vector<std::string> Fields(const std::vector<Item>& items, std::string Item::*field) {
+  std::vector<std::string> values;
+  for (const Item& item : items) values.push_back(item.*field);
+  return values;
 }
 
+std::vector<std::string> Titles(const std::vector<Item>& items) { return Fields(items, &Item::title); }
+
 TEST(TextHelpers, StripTags) {
-  EXPECT_EQ(StripTags("a<br/>b<BR>c<br />d"), "a b c d");
+  EXPECT_EQ(StripTags("a<br/>b<BR>c<br />d<xhtml:br/>e"), "a b c d e");
   EXPECT_EQ(StripTags("<b>bold</b> and <i>it</i>alic."), "bold and italic.");
   EXPECT_EQ(StripTags("x<p class=\"c\">y<P>z"), "x y z");
-  EXPECT_EQ(StripTags("a<>b"), "ab");
-  EXPECT_EQ(StripTags("cut <here and more"), "cut ");
   EXPECT_EQ(StripTags("ends in a tag<b>"), "ends in a tag");
   EXPECT_EQ(StripTags("<bright>x<pre>y"), "xy");  // only BR and P themselves become blanks
-  EXPECT_EQ(StripTags("no tags"), "no tags");
+  EXPECT_EQ(StripTags("a<!-- x > y -->b<?pi?>c<!DOCTYPE d>"), "abc");
+  // A "<" that starts no tag is text.
+  EXPECT_EQ(StripTags("1 < 2, a <3 b, a<>b, x < y > z"), "1 < 2, a <3 b, a<>b, x < y > z");
+  EXPECT_EQ(StripTags("no end <here and more"), "no end <here and more");
+  EXPECT_EQ(StripTags("<"), "<");
 }
 
 TEST(TextHelpers, CollapseWhitespace) {
@@ -72,7 +76,9 @@ TEST(TextHelpers, MakeExcerpt) {
   EXPECT_EQ(MakeExcerpt("  <b>Short</b>\r\ntext  ", 40), "Short text");
   EXPECT_EQ(MakeExcerpt(std::string(100, 'x'), 40), std::string(40, 'x') + "...");
   EXPECT_EQ(MakeExcerpt("abcd efgh", 5), "abcd...");  // the cut drops trailing blanks
-  EXPECT_EQ(MakeExcerpt("line1\nline2", 40), "line1line2");
+  // A line break is a blank, and white space collapses.
+  EXPECT_EQ(MakeExcerpt("the\nway\r\nof  \t all", 40), "the way of all");
+  EXPECT_EQ(MakeExcerpt("AT&amp;T caf&eacute; &lt;b&gt;", 40), "AT&T caf\u00E9 <b>");
   // Counted in characters, and never cut inside one.
   EXPECT_EQ(MakeExcerpt("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 3), "\xC3\xA9\xC3\xA9\xC3\xA9...");
   EXPECT_EQ(MakeExcerpt("\xC3\xA9\xC3\xA9\xC3\xA9", 3), "\xC3\xA9\xC3\xA9\xC3\xA9");
@@ -132,7 +138,7 @@ TEST(FeedReader, Rss2ItemFields) {
   EXPECT_EQ(items[0].author, "au@e.com");
   EXPECT_EQ(items[0].comments, "3");
   EXPECT_EQ(items[0].description, "<p>Text</p>");
-  EXPECT_EQ(items[1].link, "g2");
+  EXPECT_EQ(items[1].link, "http://example.com/feed/g2");  // a guid is a permalink unless it says not
   EXPECT_EQ(items[1].category, "C2");
   EXPECT_EQ(items[1].author, "DC2");
   EXPECT_EQ(items[1].comments, "");
@@ -144,7 +150,7 @@ TEST(FeedReader, Rss091ItemsHaveNoDateCategoryCommentsOrAuthor) {
       "<category>C</category><author>W</author><slash:comments>4</slash:comments></item></channel></rss>");
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].title, "A");
-  EXPECT_EQ(items[0].link, "L");
+  EXPECT_EQ(items[0].link, "http://example.com/feed/L");
   EXPECT_EQ(items[0].date + items[0].category + items[0].author + items[0].comments, "");
 }
 
@@ -176,6 +182,8 @@ TEST(FeedReader, UntitledItemsBorrowFromTheDescriptionOrTheDate) {
                              "<item><link>x</link></item>"
                              "</channel></rss>");
   EXPECT_EQ(Titles(items), (std::vector<std::string>{std::string(40, 'd') + "...", "Tue, 2 Jan 2024", "Untitled"}));
+  // The description's line breaks and runs of blanks are one blank each.
+  EXPECT_EQ(ReadAll(Corpus("feed-rs/rss_2.0_spec_1.xml"))[0].title, "Joshua Allen: Who loves namespaces?");
 }
 
 TEST(FeedReader, AtomLinksAndAuthors) {
@@ -184,13 +192,20 @@ TEST(FeedReader, AtomLinksAndAuthors) {
       "<author><name>One</name><name>Two</name></author></entry>"
       "<entry><title>b</title><link href='http://e.com/p.htm'/><link href='http://e.com/plain'/>"
       "<author><name>Solo</name></author></entry>"
-      "<entry><title>c</title><link rel='x'/><author/></entry></feed>");
-  ASSERT_EQ(items.size(), 3u);
-  EXPECT_EQ(items[0].link, "http://e.com/p.html");
+      "<entry><title>c</title><link rel='x'/><author/></entry>"
+      // The alternate link goes before self, edit, enclosure, replies and related.
+      "<entry><link rel='self' href='http://e.com/self'/><link rel='edit' href='http://e.com/edit'/>"
+      "<link rel='alternate' href='http://e.com/page'/><link rel='alternate' href='http://e.com/page.html'/></entry>"
+      "<entry><link rel='enclosure' href='http://e.com/a.mp3'/><link href='http://e.com/b'/>"
+      "<link rel='replies' href='http://e.com/c'/></entry>"
+      // Without one, an id that is a web address, then any other link.
+      "<entry><link rel='self' href='http://e.com/s'/><id> https://e.com/id </id></entry>"
+      "<entry><link rel='related' href='http://e.com/r'/><id>tag:e.com,2024:1</id></entry>"
+      "<entry><id>urn:uuid:1</id></entry></feed>");
+  EXPECT_EQ(Fields(items, &Item::link), (std::vector<std::string>{"http://e.com/p.html", "http://e.com/p.htm", "", "http://e.com/page.html",
+                                             "http://e.com/b", "https://e.com/id", "http://e.com/r", ""}));
   EXPECT_EQ(items[0].author, "One...");
-  EXPECT_EQ(items[1].link, "http://e.com/p.htm");
   EXPECT_EQ(items[1].author, "Solo");
-  EXPECT_EQ(items[2].link, "");
   EXPECT_EQ(items[2].author, "");
 }
 
@@ -199,7 +214,7 @@ TEST(FeedReader, AtomDatesAndDescriptions) {
   const auto atom03 = ReadAll(Corpus("rome/atom_0.3.xml"));
   ASSERT_EQ(atom03.size(), 2u);
   EXPECT_EQ(atom03[0].title, "atom_0.3.feed.entry[0].title");
-  EXPECT_EQ(atom03[0].link, "atom_0.3.feed.entry[0].link^href");
+  EXPECT_EQ(atom03[0].link, "http://example.com/feed/atom_0.3.feed.entry[0].link^href");
   EXPECT_EQ(atom03[0].date, "2000-01-01T02:00:00Z");
   EXPECT_EQ(atom03[0].author, "atom_0.3.feed.entry[0].author.name");
   EXPECT_EQ(atom03[0].description, "atom_0.3.feed.entry[0].content[0]");
@@ -306,6 +321,124 @@ TEST(FeedTitle, ComesFromTheChannelOrTheRoot) {
             "ArrayOfArticleBrief");
   EXPECT_EQ(title("<ArrayOfMessageBrief><M/></ArrayOfMessageBrief>", "http://elsewhere/GetLatestLoungeBrief"),
             "ArrayOfMessageBrief");
+}
+
+TEST(FeedText, HtmlIsDecodedOnceAndFieldsAreTrimmed) {
+  XmlDoc doc = Download(
+      "<rss version='2.0'><channel><title> <![CDATA[ Chan &amp; co ]]>\n</title>"
+      "<item><title>\n <![CDATA[ America&#8217;s <b>AT&amp;T</b> caf&eacute;&nbsp;]]> </title>"
+      "<author> <![CDATA[ Ann &amp; Bob ]]> </author><category>\n  News  </category>"
+      "<description>&lt;p&gt;1 &amp;lt; 2&lt;/p&gt;</description></item></channel></rss>");
+  EXPECT_EQ(DownloadedFeedTitle(doc, "http://e.com/f"), "Chan & co");
+  const auto items = ReadAll(doc);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].title, "America\u2019s AT&T caf\u00E9\u00A0");
+  EXPECT_EQ(items[0].author, "Ann & Bob");
+  EXPECT_EQ(items[0].category, "News");
+  EXPECT_EQ(MakeExcerpt(items[0].description, 40), "1 < 2");
+  const auto feedTitle = [](const std::string& file) {
+    XmlDoc corpus = Download(Corpus(file));
+    return DownloadedFeedTitle(corpus, "http://e.com/f");
+  };
+  EXPECT_EQ(feedTitle("feed-rs/rss_2.0_anchorfm.xml"), "It\u2019s Not Always Special");  // CDATA with a blank
+  EXPECT_EQ(feedTitle("gofeed/issue_305_bare_ampersand.xml"), "Fish & Chips & more <3");
+}
+
+TEST(FeedText, LoneAngleBracketsAndDtdEntitiesAreText) {
+  const auto rss091 = ReadAll(Corpus("newsboat/rss091_1.xml"));
+  ASSERT_EQ(rss091.size(), 1u);
+  EXPECT_EQ(rss091[0].title, "1 < 2");
+  EXPECT_EQ(MakeExcerpt(rss091[0].description, 80),
+            "1 < 2, 3 < 4. In HTML, starts a bold phrase and you start a link with <a href=");
+  // RSS 0.91's DTD declares the HTML entities, which the document then uses.
+  XmlDoc declared = Download(
+      "<!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" "
+      "\"http://my.netscape.com/publish/formats/rss-0.91.dtd\">"
+      "<rss version=\"0.91\"><channel><title>Caf&eacute; &amp; Cr&egrave;me</title>"
+      "<item><title>Caf&eacute;</title><link>http://e.com/1</link><description>D&eacute;j&agrave; vu</description>"
+      "</item></channel></rss>");
+  EXPECT_EQ(DownloadedFeedTitle(declared, "http://e.com/f"), "Caf\u00E9 & Cr\u00E8me");
+  const auto items = ReadAll(declared);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].title, "Caf\u00E9");
+  EXPECT_EQ(MakeExcerpt(items[0].description, 40), "D\u00E9j\u00E0 vu");
+}
+
+TEST(FeedText, DoubleEncodedTextIsRepaired) {
+  const auto items = ReadAll(Corpus("kurtmckee-feedparser/bozo_double-encoded-html.xml"));
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(MakeExcerpt(items[0].description, 40), "\u2026");
+  EXPECT_EQ(ReadAll("<rss><channel><item><category>Caf\u00C3\u00A9</category></item></channel></rss>")[0].category,
+            "Caf\u00E9");
+}
+
+TEST(FeedText, AtomTextConstructsOfEveryType) {
+  const auto items = ReadAll(
+      "<feed xmlns='http://www.w3.org/2005/Atom'>"
+      "<entry><title type='xhtml'><div xmlns='http://www.w3.org/1999/xhtml'>Less: <em>&lt;</em> &amp; <b>more</b>"
+      "</div></title><content type='xhtml'><div xmlns='http://www.w3.org/1999/xhtml'><p>One</p><p>Two &amp; "
+      "<i>three</i></p></div></content><updated>2024-01-01</updated></entry>"
+      "<entry><title type='html'>&lt;b&gt;Bold&lt;/b&gt; &amp;amp; caf&amp;eacute;</title>"
+      "<summary type='html'>&lt;p&gt;S&lt;/p&gt;</summary></entry>"
+      "<entry><title type='text'>Fix &lt;br&gt; handling &amp;amp; more</title><content src='http://e.com/x'/>"
+      "<summary>plain &lt;i&gt;</summary></entry></feed>");
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[0].title, "Less: < & more");
+  EXPECT_EQ(MakeExcerpt(items[0].description, 40), "One Two & three");
+  EXPECT_EQ(items[1].title, "Bold & caf\u00E9");
+  EXPECT_EQ(MakeExcerpt(items[1].description, 40), "S");
+  EXPECT_EQ(items[2].title, "Fix <br> handling & more");  // plain text: no tags in it
+  EXPECT_EQ(MakeExcerpt(items[2].description, 40), "plain <i>");
+}
+
+TEST(FeedText, AtomEntryDocumentsAndPrefixedAtom) {
+  XmlDoc entry = Download(Corpus("feed-rs/atom_entry_1.xml"));
+  EXPECT_EQ(FeedReader::ForDownload(entry, "http://e.com/e").FormatBits(), FormatAtom);
+  const auto entries = ReadAll(entry);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].title, "Specifications");
+  EXPECT_EQ(entries[0].author, "S. A. Khuba");
+  EXPECT_EQ(entries[0].date, "2009-08-31T18:55:12.569Z");
+
+  XmlDoc prefixed = Download(
+      "<a:feed xmlns:a='http://www.w3.org/2005/Atom'><a:title>P</a:title><a:link href='http://p.example/b/'/>"
+      "<a:entry><a:title>Prefixed</a:title><a:link rel='alternate' href='e1'/><a:author><a:name>N</a:name>"
+      "</a:author><a:updated>U</a:updated></a:entry></a:feed>");
+  EXPECT_EQ(DownloadedFeedTitle(prefixed, "http://e.com/f"), "P");
+  const auto items = ReadAll(prefixed);
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].title, "Prefixed");
+  EXPECT_EQ(items[0].link, "http://p.example/b/e1");
+  EXPECT_EQ(items[0].author + items[0].date, "NU");
+  // Without the Atom namespace they are any XML.
+  for (const char* text : {"<entry><title>x</title></entry>", "<b:feed xmlns:b='urn:other'><b:entry/></b:feed>"}) {
+    XmlDoc other = Download(text);
+    EXPECT_EQ(FeedReader::ForDownload(other, "http://e.com/x").FormatBits(), FormatGeneric) << text;
+  }
+}
+
+TEST(FeedReader, RelativeLinksAreResolved) {
+  // xml:base on the feed, on entries and on links, absolute and relative.
+  const auto based = ReadAll(Corpus("rome/atom_1.0_b.xml"));
+  ASSERT_GT(based.size(), 8u);
+  for (const Item& item : based) EXPECT_EQ(item.link, "http://example.org/tests/base/result.html") << item.title;
+  // Else against the channel's link, else against the feed's own address.
+  const auto rss = ReadAll(
+      "<rss version='2.0'><channel><link> http://site.example/blog/ </link>"
+      "<item><title>1</title><link>post/1</link></item>"
+      "<item xml:base='http://other.example/x/'><title>2</title><link>y</link></item>"
+      "<item><title>3</title><link>//cdn.example/z?a=1&amp;b=2</link></item>"
+      "<item><title>4</title><guid isPermaLink='false'>abc</guid></item>"
+      "<item><title>5</title><link>mailto:a@e.com</link></item></channel></rss>");
+  EXPECT_EQ(Fields(rss, &Item::link), (std::vector<std::string>{"http://site.example/blog/post/1", "http://other.example/x/y",
+                                                                "http://cdn.example/z?a=1&b=2", "abc", "mailto:a@e.com"}));
+  EXPECT_EQ(ReadAll("<rss version='2.0'><channel><item><link>../a</link></item></channel></rss>",
+                    "https://h.example/f/rss.xml")[0].link,
+            "https://h.example/a");
+  // A feed read from a file has nothing to resolve against: the link stays
+  // relative, and no browser is ever asked to open it.
+  EXPECT_EQ(ReadAll("<rss version='2.0'><channel><item><link>a</link></item></channel></rss>", "/tmp/f.xml")[0].link,
+            "a");
 }
 
 // Every well-formed RSS, RSS 1.0 and Atom feed of the corpus yields the items

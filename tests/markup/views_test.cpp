@@ -148,7 +148,7 @@ TEST_F(Views, FourVariantsOfAFeedWithNewAndOldItems) {
 TEST_F(Views, FeedAndUserTextIsEscaped) {
   const std::string hostile =
       "<rss version=\"2.0\"><channel><title>T</title>"
-      "<copyright>&lt;A href=\"javascript:evil\"&gt;click&lt;/A&gt;</copyright><item>"
+      "<copyright>&amp;lt;A href=\"javascript:evil\"&amp;gt;click&amp;lt;/A&amp;gt;</copyright><item>"
       "<title>AT&amp;T 5 &gt; 4 \"x\"</title>"
       "<link>http://x.example/\" type=\"Errors</link></item></channel></rss>";
   ASSERT_TRUE(engine.MergeDownload("http://x.example/feed", hostile));
@@ -169,13 +169,39 @@ TEST_F(Views, FeedAndUserTextIsEscaped) {
   EXPECT_EQ(RenderRequest(engine, search.GetDocumentText()), "0 matches for \"&lt;b&gt;\"\r\n");
 }
 
+// Feed text reaches every view as its author meant it: decoded once,
+// escaped once, on one line.
+TEST_F(Views, FeedTextReadsAsWritten) {
+  const std::string feed =
+      "<!DOCTYPE rss SYSTEM \"http://my.netscape.com/publish/formats/rss-0.91.dtd\">"
+      "<rss version=\"0.91\"><channel><title> Caf&eacute; &amp;amp; co </title><link>http://cafe.example/</link>"
+      "<item><title>America&amp;#8217;s AT&amp;amp;T caf&eacute;</title><link>news/1</link>"
+      "<description>One way&lt;br&gt;of\nwriting&amp;nbsp;it</description></item>"
+      "<item><title>1 &lt; 2</title><link>news/2</link></item></channel></rss>";
+  ASSERT_TRUE(engine.MergeDownload("http://cafe.example/rss", feed));
+  EXPECT_NE(RenderFeedList(engine).find(">Caf\u00E9 &amp; co</B></A>"), std::string::npos) << RenderFeedList(engine);
+  const std::string view = View("Summary");
+  EXPECT_NE(view.find("<A href=\"http://cafe.example/news/1\" feedid=\"1\""), std::string::npos) << view;
+  EXPECT_NE(view.find(">America\u2019s AT&amp;T caf\u00E9</A>"), std::string::npos) << view;
+  EXPECT_NE(view.find("<SMALL>One way of writing\u00A0it</SMALL>"), std::string::npos) << view;
+  EXPECT_NE(view.find(">1 &lt; 2</A>"), std::string::npos) << view;
+  EXPECT_NE(MarkupToTerminal(View("BriefNewOnly"), false).find("America\u2019s AT&T caf\u00E9\n1 < 2\n"),
+            std::string::npos);
+  XmlDoc digest;
+  ASSERT_TRUE(BuildDigest(engine, digest, "", [] { return 0; }));
+  const std::string text = digest.GetDocumentText();
+  EXPECT_NE(text.find("<FEED title=\"Caf\u00E9 &amp; co\""), std::string::npos) << text;
+  EXPECT_NE(text.find("<title>America\u2019s AT&amp;T caf\u00E9</title>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<title>1 &lt; 2</title>"), std::string::npos) << text;
+}
+
 TEST(SearchHit, SnippetAroundTheMatch) {
   EXPECT_FALSE(FindSearchHit("Star City", "moon").found);
   EXPECT_EQ(FindSearchHit("Star City", "star city").snippet, "<B>Star City</B>");
   const std::string text = "abcdefghijklmnopqrstuvwxy needle and a long tail that goes on and on and on";
   EXPECT_EQ(FindSearchHit(text, "NEEDLE").snippet,
             "...ghijklmnopqrstuvwxy <B>needle</B> and a long tail that goes on...");
-  EXPECT_EQ(FindSearchHit("<p>tags  are\r\n <b>stripped</b></p>", "are").snippet, "tags <B>are</B> stripped");
+  EXPECT_EQ(FindSearchHit("white  space\r\n collapses", "space").snippet, "white <B>space</B> collapses");
   EXPECT_EQ(FindSearchHit("x > y & z", "Y").snippet, "x &gt; <B>y</B> &amp; z");
 }
 

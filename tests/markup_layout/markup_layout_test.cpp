@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "markup/layout/entity_table.h"
 
 namespace vrel::markup {
 namespace {
@@ -131,17 +130,6 @@ TEST(MarkupLayoutTest, CharacterReferences) {
   EXPECT_EQ(MarkupToPlainText("&#x1F600;<b>x</b>\r\ny"), "\U0001F600x\ny");
   // A reference is one character of the line.
   EXPECT_EQ(RunTexts(LayOut("&lt;&gt;", 500)), (Texts{u"<>"}));
-}
-
-TEST(MarkupLayoutTest, EntityTableIsSortedAndCaseSensitive) {
-  EXPECT_EQ(EntityCount(), 253u);
-  EXPECT_EQ(LookUpEntity("AElig;"), 198u);
-  EXPECT_EQ(LookUpEntity("zwnj;"), 8204u);
-  EXPECT_EQ(LookUpEntity("thetasym;"), 977u);
-  EXPECT_EQ(LookUpEntity("Auml;"), 196u);
-  EXPECT_EQ(LookUpEntity("auml;"), 228u);
-  EXPECT_EQ(LookUpEntity("auml"), 0u);
-  EXPECT_EQ(LookUpEntity("AMP;"), 0u);
 }
 
 TEST(MarkupLayoutTest, BadUtf8BytesShowAsReplacementCharacters) {

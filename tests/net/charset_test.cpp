@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace vrel {
@@ -22,6 +24,13 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
     bytes += bigEndian ? low : high;
   }
   return bytes;
+}
+
+std::string CorpusBytes(const std::string& file) {
+  std::ifstream in(std::string(VREL_CORPUS_DIR) + "/" + file, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
 struct Case {
@@ -110,6 +119,40 @@ TEST(Charset, Latin1AndAsciiAreReadAsWindows1252) {
   ExpectDecodes({"<t>a\x81z</t>", "text/xml; charset=iso-8859-1", kXml, "CP1252", "<t>a\xEF\xBF\xBDz</t>"});
 }
 
+TEST(Charset, Utf8BytesThatClaimASingleByteEncodingAreUtf8) {
+  const DecodedText laut = DecodeToUtf8(CorpusBytes("laminas-feed/laut.de-rdf.xml"), "", kXml);
+  EXPECT_EQ(laut.charset, "UTF-8");
+  EXPECT_NE(laut.text.find("Schon l\xC3\xA4nger haderten die K\xC3\xB6lner"), std::string::npos);
+  ExpectDecodes({"<t>l\xC3\xA4ng</t>", "text/xml; charset=windows-1252", kXml, "UTF-8", "<t>l\xC3\xA4ng</t>"});
+  // Not UTF-8 through and through, or nothing beyond ASCII: as declared.
+  EXPECT_EQ(DetectCharset("<?xml version='1.0' encoding='ISO-8859-1'?><t>l\xC3\xA4ng \xE9</t>", "", kXml), "CP1252");
+  EXPECT_EQ(DetectCharset("<?xml version='1.0' encoding='ISO-8859-1'?><t>lang</t>", "", kXml), "CP1252");
+  // A multi-byte encoding is believed.
+  EXPECT_EQ(DetectCharset("<?xml version='1.0' encoding='euc-kr'?><t>\xC3\xA9</t>", "", kXml), "CP949");
+}
+
+TEST(Charset, UndeclaredBytesThatAreNotUtf8AreGuessed) {
+  ExpectDecodes({"<t>caf\xE9 \x93q\x94</t>", "", kXml, "CP1252", "<t>caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D</t>"});
+  // Another script is recognised by the charset detector.
+  const DecodedText koi8 = DecodeToUtf8(CorpusBytes("kurtmckee-feedparser/koi8r.xml"), "", kXml);
+  EXPECT_EQ(koi8.charset, "KOI8-R");
+  EXPECT_NE(koi8.text.find("\xD0\x9A\xD0\xB0\xD0\xBA \xD0\xBF\xD0\xB5\xD1\x80\xD0\xB5\xD0\xB6\xD0\xB8\xD1\x82\xD1\x8C"),
+            std::string::npos);  // "Как пережить"
+}
+
+TEST(Charset, DoubleEncodedUtf8IsRepairedOnlyWhenExact) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"caf\xC3\x83\xC2\xA9", "caf\xC3\xA9"},                             // "cafÃ©"
+      {"It\xC3\xA2\xE2\x82\xAC\xE2\x84\xA2s", "It\xE2\x80\x99s"},           // "Itâ€™s", read as windows-1252
+      {"\xC3\xA2\xC2\x80\xC2\xA6 \xD0\x96", "\xE2\x80\xA6 \xD0\x96"},         // read as ISO-8859-1; "Ж" is no suspect
+      {"caf\xC3\xA9", "caf\xC3\xA9"},                                     // "café" is no UTF-8 misread
+      {"\xC3\x83\xC2\xA9 and caf\xC3\xA9", "\xC3\x83\xC2\xA9 and caf\xC3\xA9"},  // one run is no UTF-8: none is repaired
+      {"plain", "plain"},
+      {"", ""},
+  };
+  for (const auto& [text, repaired] : cases) EXPECT_EQ(RepairDoubleEncodedUtf8(text), repaired) << text;
+}
+
 TEST(Charset, UnusableDeclarationsFallThroughToTheNextSource) {
   // Unknown to iconv: the HTTP charset decides.
   ExpectDecodes({"<?xml version=\"1.0\" encoding=\"bogus\"?><t>\xE1</t>", "text/xml; charset=iso-8859-7", kXml,
@@ -135,7 +178,7 @@ TEST(Charset, InvalidUtf8BecomesReplacementCharacters) {
       {"\xF0\x9F\x98\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF", "\xF0\x9F\x98\x80\xEF\xBF\xBF\xF4\x8F\xBF\xBF"},  // valid
   };
   for (const auto& [bytes, text] : cases) {
-    EXPECT_EQ(DecodeToUtf8(bytes, "", kXml).text, text) << bytes;
+    EXPECT_EQ(DecodeToUtf8(bytes, "text/xml; charset=utf-8", kXml).text, text) << bytes;
   }
 }
 

@@ -113,22 +113,47 @@ TEST_F(DownloaderTest, ServerThatNeverAnswersTimesOut) {
   EXPECT_NE(result.error.find(Url("/hang")), std::string::npos) << result.error;
 }
 
-TEST_F(DownloaderTest, RefusedConnectionIsAClearFailure) {
-  // A port that was free a moment ago and has no listener now.
+// A port on 127.0.0.1 that was free a moment ago and has no listener now.
+std::string RefusingHost() {
   const int probe = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  EXPECT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
   close(probe);
-  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/feed";
+  return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+}
 
+TEST_F(DownloaderTest, RefusedConnectionIsAClearFailure) {
+  const std::string url = "http://" + RefusingHost() + "/feed";
   const DownloadResult result = Fetch(url);
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.error.find("connect"), std::string::npos) << result.error;
   EXPECT_NE(result.error.find(url), std::string::npos) << result.error;
+}
+
+// An address typed without a scheme goes over https, and over http where
+// https is refused; a certificate that fails is no reason to go over http.
+TEST_F(DownloaderTest, HttpsFallsBackToHttpWhenRefused) {
+  Downloader downloader(QuickOptions());
+  const std::string plain = Url("/echo?body=x&type=text/plain");
+  const std::string secure = "https://" + plain.substr(7);
+  const DownloadResult fellBack = Await(*downloader.StartWithHttpFallback(secure, kXml));
+  EXPECT_TRUE(fellBack.ok) << fellBack.error;
+  EXPECT_EQ(fellBack.text, "x");
+  EXPECT_EQ(fellBack.permanentUrl, plain);
+  EXPECT_FALSE(Await(*downloader.Start(secure, kXml)).ok);  // no fallback unless asked
+
+  const std::string refusing = RefusingHost();
+  const DownloadResult refused = Await(*downloader.StartWithHttpFallback("https://" + refusing + "/f", kXml));
+  EXPECT_FALSE(refused.ok);
+  EXPECT_NE(refused.error.find("http://" + refusing + "/f"), std::string::npos) << refused.error;
+
+  const DownloadResult untrusted = Await(*downloader.StartWithHttpFallback(SecureUrl("/headers"), kXml));
+  EXPECT_FALSE(untrusted.ok);
+  EXPECT_NE(untrusted.error.find("certificate"), std::string::npos) << untrusted.error;
 }
 
 TEST_F(DownloaderTest, BodyOverTheCapIsTooLarge) {

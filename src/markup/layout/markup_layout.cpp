@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
-#include "markup/layout/entity_table.h"
+#include "xml/html_references.h"
 #include "xml/xml_encoding.h"
 
 namespace vrel::markup {
 namespace {
 
 constexpr char32_t kReplacementChar = 0xFFFD;
-constexpr std::size_t kReferenceReach = 10;  // ';' must follow '&' within this many characters
 constexpr std::size_t kMeasureEvery = 30;
 constexpr std::size_t kMinLinkTagLength = 10;
 constexpr Color kLinkColor{0, 0, 100};
@@ -21,32 +20,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
          });
-}
-
-bool IsValidCodePoint(char32_t c) { return c > 0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
-
-// Digits of a numeric reference, between "&#" (and "x") and ';'. 0 when malformed.
-char32_t ParseNumber(std::string_view digits, int base) {
-  if (digits.empty()) return 0;
-  std::uint32_t value = 0;
-  for (char c : digits) {
-    int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                : base == 16 && std::isxdigit(static_cast<unsigned char>(c))
-                    ? std::tolower(static_cast<unsigned char>(c)) - 'a' + 10
-                    : -1;
-    if (digit < 0) return 0;
-    value = value * base + digit;
-    if (value > 0x10FFFF) return 0;
-  }
-  return IsValidCodePoint(value) ? value : 0;
-}
-
-// Code point of the reference "&" + body, where body ends in ';'. 0 when unknown.
-char32_t ResolveReference(std::string_view body) {
-  if (body[0] != '#') return LookUpEntity(body);
-  std::string_view number = body.substr(1, body.size() - 2);
-  if (!number.empty() && (number[0] == 'x' || number[0] == 'X')) return ParseNumber(number.substr(1), 16);
-  return ParseNumber(number, 10);
 }
 
 // One shown character: a character reference or one UTF-8 character (bad
@@ -67,12 +40,8 @@ DecodedChar DecodeUtf8At(std::string_view text, std::size_t offset) {
 // Decodes the character at offset, which is not the '<' of a tag.
 DecodedChar DecodeCharAt(std::string_view markup, std::size_t offset) {
   if (markup[offset] == '&') {
-    std::size_t reach = std::min(markup.size() - offset - 1, kReferenceReach);
-    std::size_t semicolon = markup.substr(offset + 1, reach).find(';');
-    if (semicolon != std::string_view::npos && semicolon > 0) {
-      char32_t code = ResolveReference(markup.substr(offset + 1, semicolon + 1));
-      if (code != 0) return {code, semicolon + 2};
-    }
+    const CharacterReference reference = ReadCharacterReference(markup.substr(offset));
+    if (reference.length != 0) return {reference.codePoint, reference.length};
     return {U'&', 1};
   }
   return DecodeUtf8At(markup, offset);

@@ -1,10 +1,17 @@
-#include "markup/layout/entity_table.h"
+// HTML character references: the named ones of HTML 4.01 and numeric ones.
+#include "xml/html_references.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 
-namespace vrel::markup {
+#include "xml/xml_encoding.h"
+
+namespace vrel {
 namespace {
+
+// ';' must follow '&' within this many characters; the longest name fits.
+constexpr std::size_t kReferenceReach = 10;
 
 struct Entity {
   char32_t code_point;
@@ -79,12 +86,42 @@ constexpr Entity kEntities[] = {
     {8204, "zwnj;"},
 };
 
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexDigit(char c) {
+  if (IsAsciiDigit(c)) return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The digits of a numeric reference; 0 when they are malformed or name no
+// Unicode scalar value.
+char32_t ParseNumber(std::string_view digits, int base) {
+  if (digits.empty()) return 0;
+  std::uint32_t value = 0;
+  for (const char c : digits) {
+    const int digit = base == 16 ? HexDigit(c) : IsAsciiDigit(c) ? c - '0' : -1;
+    if (digit < 0) return 0;
+    value = value * std::uint32_t(base) + std::uint32_t(digit);
+    if (value > 0x10FFFF) return 0;
+  }
+  const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
+  return surrogate ? 0 : value;
+}
+
+// The code point of "&" + body, where body ends in ';'; 0 when unknown.
+char32_t ResolveReference(std::string_view body) {
+  if (body[0] != '#') return LookUpEntity(body);
+  const std::string_view number = body.substr(1, body.size() - 2);
+  if (!number.empty() && (number[0] == 'x' || number[0] == 'X')) return ParseNumber(number.substr(1), 16);
+  return ParseNumber(number, 10);
+}
+
 }  // namespace
 
 char32_t LookUpEntity(std::string_view key) {
-  auto less = [](const Entity& entity, std::string_view wanted) {
-    return std::string_view(entity.key) < wanted;
-  };
+  auto less = [](const Entity& entity, std::string_view wanted) { return std::string_view(entity.key) < wanted; };
   auto found = std::lower_bound(std::begin(kEntities), std::end(kEntities), key, less);
   if (found == std::end(kEntities) || std::string_view(found->key) != key) return 0;
   return found->code_point;
@@ -92,4 +129,29 @@ char32_t LookUpEntity(std::string_view key) {
 
 std::size_t EntityCount() { return std::size(kEntities); }
 
-}  // namespace vrel::markup
+CharacterReference ReadCharacterReference(std::string_view text) {
+  if (text.empty() || text[0] != '&') return {};
+  const std::size_t semicolon = text.substr(1, kReferenceReach).find(';');
+  if (semicolon == std::string_view::npos || semicolon == 0) return {};
+  const char32_t code = ResolveReference(text.substr(1, semicolon + 1));
+  if (code == 0) return {};
+  return {code, semicolon + 2};
+}
+
+std::string DecodeHtmlReferences(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t from = 0;
+  for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
+    const CharacterReference reference = ReadCharacterReference(text.substr(at));
+    if (reference.length == 0) continue;
+    out.append(text.substr(from, at - from));
+    AppendUtf8(out, static_cast<int>(reference.codePoint));
+    from = at + reference.length;
+    at = from - 1;
+  }
+  out.append(text.substr(from));
+  return out;
+}
+
+}  // namespace vrel
