@@ -146,6 +146,24 @@ class MarkupViewTest : public QObject {
     QVERIFY(view_->ScrollPosition() < 300);
   }
 
+  void middleButtonLeavesTheRememberedLinkAlone() {
+    Show(kFirstLink + " " + kSecondLink);
+    QSignalSpy clicks(view_, &MarkupView::linkClicked);
+    const auto& links = view_->Layout().links;
+    QTest::mousePress(view_->viewport(), Qt::LeftButton, {}, CentreOf(links[0]));
+    QTest::mousePress(view_->viewport(), Qt::MiddleButton, Qt::NoModifier, QPoint(390, 190));
+    QTest::mouseRelease(view_->viewport(), Qt::MiddleButton, Qt::NoModifier, QPoint(390, 190));
+    QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, CentreOf(links[0]));
+    QCOMPARE(clicks.count(), 1);
+  }
+
+  void aLongTextShowsItsScrollBarWithoutAResize() {
+    view_->SetText(ManyLines(100), true);
+    QTRY_VERIFY(view_->verticalScrollBar()->isVisible());
+    view_->SetText("short", true);
+    QTRY_VERIFY(!view_->verticalScrollBar()->isVisible());
+  }
+
   void clipboardAndAccessibleName() {
     QVERIFY(!MarkupView::CopyTextToClipboard(""));
     QVERIFY(MarkupView::CopyTextToClipboard("caf\xC3\xA9 \xF0\x9F\x98\x80"));

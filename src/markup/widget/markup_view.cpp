@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -76,16 +77,18 @@ void MarkupView::ShrinkBackScroll() {
   if (scroll_ > 0 && layout_.content_height < scroll_ + viewport()->height()) scroll_ = MaxScroll();
 }
 
+// The area shows and hides the bar on its range signal, so the signals stay
+// on; only the user's moves of the bar scroll the text.
 void MarkupView::UpdateScrollBar() {
   QScrollBar* bar = verticalScrollBar();
-  QSignalBlocker block(bar);
+  const QScopedValueRollback setting(setting_scroll_bar_, true);
   bar->setPageStep(viewport()->height());
   bar->setRange(0, MaxScroll());
   bar->setValue(scroll_);
 }
 
 void MarkupView::OnScrollBarMoved(int value) {
-  if (value == scroll_) return;
+  if (setting_scroll_bar_ || value == scroll_) return;
   scroll_ = value;
   viewport()->update();
 }
@@ -152,6 +155,9 @@ void MarkupView::keyPressEvent(QKeyEvent* event) {
 int MarkupView::LinkAt(const QPoint& point) const { return layout_.HitTest(point.x(), point.y() + scroll_); }
 
 void MarkupView::mousePressEvent(QMouseEvent* event) {
+  // The middle button neither starts nor spoils a click.
+  if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton)
+    return QAbstractScrollArea::mousePressEvent(event);
   pressed_link_ = LinkAt(event->position().toPoint());
   event->accept();  // so the release comes here too
 }

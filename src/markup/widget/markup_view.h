@@ -72,6 +72,7 @@ class MarkupView : public QAbstractScrollArea {
   MarkupLayout layout_;
   bool layout_valid_ = false;
   int scroll_ = 0;
+  bool setting_scroll_bar_ = false;
   int pressed_link_ = -1;
 };
 
