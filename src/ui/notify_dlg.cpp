@@ -13,7 +13,7 @@ CNotifyDlg::CNotifyDlg(CThreadDlgOwner& owner, NewsEngine& engine, LinkHandler& 
   resize(300, 160);
   UpdateTitle();
   // Only a click focuses the display: showing the window must not pin it.
-  Display()->setFocusPolicy(Qt::ClickFocus);
+  Display()->SetTabStop(false);
   connect(Display(), &markup::MarkupView::focusEntered, this, &CNotifyDlg::Pin);
   connect(timer_, &QTimer::timeout, this, &CNotifyDlg::Tick);
   timer_->start(1000);

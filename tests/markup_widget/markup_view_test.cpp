@@ -3,7 +3,10 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <string>
 
 #include "markup/widget/markup_view.h"
@@ -146,6 +149,12 @@ class MarkupViewTest : public QObject {
     QVERIFY(view_->ScrollPosition() < 300);
   }
 
+  void clipboardTakesUtf8() {
+    QVERIFY(!MarkupView::CopyTextToClipboard(""));
+    QVERIFY(MarkupView::CopyTextToClipboard("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+  }
+
   void middleButtonLeavesTheRememberedLinkAlone() {
     Show(kFirstLink + " " + kSecondLink);
     QSignalSpy clicks(view_, &MarkupView::linkClicked);
@@ -164,13 +173,105 @@ class MarkupViewTest : public QObject {
     QTRY_VERIFY(!view_->verticalScrollBar()->isVisible());
   }
 
-  void clipboardAndAccessibleName() {
-    QVERIFY(!MarkupView::CopyTextToClipboard(""));
-    QVERIFY(MarkupView::CopyTextToClipboard("caf\xC3\xA9 \xF0\x9F\x98\x80"));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
-    view_->SetText("<b>Feeds</b> &amp; news", true);
-    QCOMPARE(view_->accessibleName(), QStringLiteral("Feeds & news"));
+  void onlyAViewWithLinksIsATabStop() {
+    view_->SetText("no links here", true);
+    QCOMPARE(view_->focusPolicy(), Qt::ClickFocus);
+    view_->SetText(kFirstLink, true);
+    QCOMPARE(view_->focusPolicy(), Qt::StrongFocus);
+    view_->SetTabStop(false);
+    QCOMPARE(view_->focusPolicy(), Qt::ClickFocus);
   }
+
+  // Tab comes in at the first link, walks them and leaves for the next
+  // control; Enter and Space follow the focused link as a click would.
+  void tabWalksTheLinksAndEnterFollowsTheFocusedOne() {
+    QWidget window;
+    auto* before = new QPushButton("before", &window);
+    auto* view = new MarkupView(&window);
+    auto* after = new QPushButton("after", &window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(before);
+    layout->addWidget(view);
+    layout->addWidget(after);
+    view->SetText(kFirstLink + " plain " + kSecondLink, true);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    before->setFocus();
+    QSignalSpy clicks(view, &MarkupView::linkClicked);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(view->hasFocus());
+    QCOMPARE(view->FocusedLink(), 0);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QCOMPARE(view->FocusedLink(), 1);
+    QTest::keyClick(view, Qt::Key_Return);
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(clicks.count(), 2);
+    QCOMPARE(clicks.at(0).at(0).toString(), QString::fromStdString(kSecondLink));
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(after->hasFocus());
+    QTest::keyClick(after, Qt::Key_Backtab);
+    QCOMPARE(view->FocusedLink(), 1);  // back in at the last link
+    QTest::keyClick(view, Qt::Key_Up);
+    QCOMPARE(view->FocusedLink(), 0);
+    QTest::keyClick(view, Qt::Key_End);
+    QCOMPARE(view->FocusedLink(), 1);
+  }
+
+  void theOnlyStopOfAWindowTabsRoundItsLinks() {
+    Show(kFirstLink + " " + kSecondLink);
+    QApplication::setActiveWindow(view_);
+    view_->setFocus();
+    QTest::keyClick(view_, Qt::Key_Tab);
+    QTest::keyClick(view_, Qt::Key_Tab);
+    QCOMPARE(view_->FocusedLink(), 1);
+    QTest::keyClick(view_, Qt::Key_Tab);
+    QCOMPARE(view_->FocusedLink(), 0);
+    QTest::keyClick(view_, Qt::Key_Backtab);
+    QCOMPARE(view_->FocusedLink(), 1);
+  }
+
+  void theFocusedLinkIsFramedOnEveryLineAndScrolledIntoView() {
+    view_->resize(90, 200);
+    Show("Read " + kSecondLink + " now");
+    QApplication::setActiveWindow(view_);
+    view_->setFocus();
+    view_->FocusLink(0);
+    const QImage shot = view_->viewport()->grab().toImage();
+    const QColor highlight = view_->palette().color(QPalette::Highlight);
+    const auto& links = view_->Layout().links;
+    QVERIFY(links.size() >= 2);
+    for (const LinkPiece& piece : links)
+      if (piece.right > piece.left) QCOMPARE(shot.pixelColor(piece.left, piece.top + 1), highlight);
+
+    Show(ManyLines(100) + kFirstLink);
+    QCOMPARE(view_->ScrollPosition(), 0);
+    QTest::keyClick(view_, Qt::Key_Down);  // the next link, far below
+    QCOMPARE(view_->FocusedLink(), 0);
+    QVERIFY(view_->viewport()->rect().contains(view_->LinkRect(0)));
+    QVERIFY(view_->ScrollPosition() > 0);
+    QTest::keyClick(view_, Qt::Key_Down);  // no link below: the text scrolls, here to its end
+    QCOMPARE(view_->ScrollPosition(), view_->ContentHeight() - view_->viewport()->height());
+    QTest::keyClick(view_, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(view_->ScrollPosition(), 0);
+  }
+
+  void menuKeysAskForTheFocusedLinksMenuBelowIt() {
+    Show(kFirstLink + " " + kSecondLink);
+    QApplication::setActiveWindow(view_);
+    view_->setFocus();
+    QSignalSpy menus(view_, &MarkupView::linkRightClicked);
+    QTest::keyClick(view_, Qt::Key_F10, Qt::ShiftModifier);  // no link focused yet
+    QCOMPARE(menus.count(), 0);
+    view_->FocusLink(1);
+    QTest::keyClick(view_, Qt::Key_F10, Qt::ShiftModifier);
+    QTest::keyClick(view_, Qt::Key_Menu);
+    QCOMPARE(menus.count(), 2);
+    QCOMPARE(menus.at(1).at(0).toString(), QString::fromStdString(kSecondLink));
+    QCOMPARE(view_->LinkMenuPosition(), view_->viewport()->mapToGlobal(view_->LinkRect(1).bottomLeft()));
+  }
+
+  // A screen reader sees the text as shown and a child per link with its
+  // name, and can follow a link, open its menu and hear where the focus is.
 };
 
 QTEST_MAIN(MarkupViewTest)
