@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
@@ -272,6 +273,44 @@ class MarkupViewTest : public QObject {
 
   // A screen reader sees the text as shown and a child per link with its
   // name, and can follow a link, open its menu and hear where the focus is.
+  void accessibleInterfaceHasTheTextAndAChildPerLink() {
+    view_->setAccessibleName("Feeds");
+    Show("<b>Feeds</b> &amp; " + kFirstLink + "\r\n" + kSecondLink);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view_);
+    QVERIFY(list);
+    QCOMPARE(list->role(), QAccessible::Document);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Feeds"));
+    QCOMPARE(list->textInterface()->text(0, list->textInterface()->characterCount()),
+             QStringLiteral("Feeds & first link\nsecond link"));
+    QCOMPARE(list->childCount(), 2);
+    QAccessibleInterface* second = list->child(1);
+    QCOMPARE(second->role(), QAccessible::Link);
+    QCOMPARE(second->text(QAccessible::Name), QStringLiteral("second link"));
+    QCOMPARE(list->indexOfChild(second), 1);
+    QCOMPARE(second->parent(), list);
+    const QPoint centre = view_->viewport()->mapToGlobal(CentreOf(view_->Layout().links[1]));
+    QVERIFY(second->rect().contains(centre));
+    QCOMPARE(list->childAt(centre.x(), centre.y()), second);
+
+    QSignalSpy clicks(view_, &MarkupView::linkClicked);
+    QSignalSpy menus(view_, &MarkupView::linkRightClicked);
+    second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    second->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.at(0).at(0).toString(), QString::fromStdString(kSecondLink));
+    QCOMPARE(menus.count(), 1);
+
+    QApplication::setActiveWindow(view_);
+    second->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    QVERIFY(view_->hasFocus());
+    QCOMPARE(view_->FocusedLink(), 1);
+    QVERIFY(second->state().focused);
+    QCOMPARE(list->focusChild(), second);
+
+    Show(kFirstLink);  // one link went
+    QCOMPARE(list->childCount(), 1);
+    QVERIFY(!second->isValid());
+  }
 };
 
 QTEST_MAIN(MarkupViewTest)

@@ -1,5 +1,6 @@
 #include "markup/widget/markup_view.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -12,6 +13,8 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "markup/widget/accessible_text_events.h"
+#include "markup/widget/markup_view_accessible.h"
 
 namespace vrel::markup {
 namespace {
@@ -32,6 +35,7 @@ QRect PieceRect(const LinkPiece& piece) {
 
 MarkupView::MarkupView(QWidget* parent)
     : QAbstractScrollArea(parent), background_(palette().color(QPalette::Button)), measurer_(MarkupBaseFont()) {
+  InstallMarkupViewAccessibility();
   setFrameShape(QFrame::NoFrame);
   setFocusPolicy(Qt::ClickFocus);  // a Tab stop once it shows a link
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -60,7 +64,9 @@ void MarkupView::SetTabStop(bool tabStop) {
 }
 
 void MarkupView::SetText(const std::string& markup, bool resetScroll) {
+  const QString before = QAccessible::isActive() ? PlainText() : QString();
   markup_ = markup;
+  plainTextValid_ = false;
   if (resetScroll) {
     scroll_ = 0;
     focus_.Clear();
@@ -70,7 +76,19 @@ void MarkupView::SetText(const std::string& markup, bool resetScroll) {
   // stops here) are known before the next paint; a hidden one waits until
   // it is shown at its width.
   if (isVisible()) EnsureLayout();
+  if (QAccessible::isActive()) {
+    ReportLinksChanged(*this);
+    ReportTextReplaced(this, before, PlainText());
+  }
   viewport()->update();
+}
+
+const QString& MarkupView::PlainText() {
+  if (!plainTextValid_) {
+    plainText_ = Utf8(MarkupToPlainText(markup_));
+    plainTextValid_ = true;
+  }
+  return plainText_;
 }
 
 int MarkupView::ContentHeight() {
@@ -178,6 +196,7 @@ bool MarkupView::MoveLinkFocus(LinkKey key) {
 void MarkupView::ShowFocusedLink() {
   ScrollToFocusedLink();
   viewport()->update();
+  if (hasFocus()) ReportLinkFocused(*this, focus_.Focused());
 }
 
 void MarkupView::ScrollToFocusedLink() {
@@ -321,7 +340,8 @@ void MarkupView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 // Tab from the control before comes in at the first link, Shift+Tab from
-// the one after at the last.
+// the one after at the last. A screen reader hears of the link after it
+// heard of the view.
 void MarkupView::focusInEvent(QFocusEvent* event) {
   emit focusEntered();
   QAbstractScrollArea::focusInEvent(event);
@@ -332,6 +352,8 @@ void MarkupView::focusInEvent(QFocusEvent* event) {
     ScrollToFocusedLink();
   }
   viewport()->update();
+  QMetaObject::invokeMethod(
+      this, [this] { if (hasFocus()) ReportLinkFocused(*this, focus_.Focused()); }, Qt::QueuedConnection);
 }
 
 void MarkupView::focusOutEvent(QFocusEvent* event) {

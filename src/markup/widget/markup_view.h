@@ -36,6 +36,8 @@ class MarkupView : public QAbstractScrollArea {
   // no link keeps the keyboard focus.
   void SetText(const std::string& markup, bool resetScroll);
   const std::string& Text() const { return markup_; }
+  // The text as shown, without tags; lines end in '\n'.
+  const QString& PlainText();
 
   // Moves the text up by amount pixels (down when negative), within the text.
   void ScrollBy(int amount);
@@ -103,6 +105,8 @@ class MarkupView : public QAbstractScrollArea {
   void DrawFocusFrame(QPainter& painter);
 
   std::string markup_;
+  QString plainText_;
+  bool plainTextValid_ = false;
   QColor background_;
   int horizontalMargin_ = 0;
   int verticalMargin_ = 0;
