@@ -167,6 +167,27 @@ class TextEditTest : public QObject {
     QVERIFY(box.ok->hasFocus());
   }
 
+  void EscapeStaysInTheMultiLineFormSoTheTypedTextIsKept() {
+    BoxDialog box(TextEdit::Form::kMultiLine);
+    QSignalSpy escape(box.edit, &TextEdit::escapePressed);
+    QTest::keyClicks(box.edit, QStringLiteral("Price:~price"));
+    QTest::keyClick(box.edit, Qt::Key_Escape);
+    QVERIFY(box.dialog.isVisible());
+    QCOMPARE(escape.count(), 0);
+    QCOMPARE(box.edit->Text(), std::string("Price:~price"));
+  }
+
+  void ShiftDeleteCutsASelectionAndOtherwiseDeletesTheNextCharacter() {
+    BoxDialog box(TextEdit::Form::kSingleLine);
+    box.edit->SetQString(QStringLiteral("\u00e9tat"));
+    QTest::keyClick(box.edit, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(box.edit->Text(), std::string("tat"));
+    box.edit->SetSelection(0, 2);
+    QTest::keyClick(box.edit, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(box.edit->Text(), std::string("t"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("ta"));
+  }
+
   void InputMethodCommitsIncludeCharactersBeyondSixteenBits() {
     BoxDialog box(TextEdit::Form::kSingleLine);
     QInputMethodEvent composed;

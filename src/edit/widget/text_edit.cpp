@@ -297,7 +297,8 @@ void TextEdit::paintEvent(QPaintEvent*) {
 
 bool TextEdit::HandleCommandKey(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy)) Copy();
-  else if (event->matches(QKeySequence::Cut)) Cut();
+  // Shift+Delete is also Cut; without a selection it is Delete.
+  else if (event->matches(QKeySequence::Cut) && CanCut()) Cut();
   else if (event->matches(QKeySequence::Paste)) Paste();
   else if (event->matches(QKeySequence::Undo)) Undo();
   else if (event->matches(QKeySequence::Redo)) Redo();
@@ -339,7 +340,7 @@ bool TextEdit::HandleEditKey(QKeyEvent* event) {
       session.TypeLineBreak();
       return true;
     case Qt::Key_Escape:
-      if (session.CollapseSelection()) return true;
+      if (session.CollapseSelection() || form_ == Form::kMultiLine) return true;
       emit escapePressed();
       return false;
     case Qt::Key_Tab:

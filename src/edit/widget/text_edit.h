@@ -82,7 +82,9 @@ class TextEdit : public QAbstractScrollArea {
   // Enter in the single-line form; the key then goes on to the dialog, whose
   // default button takes it.
   void enterPressed();
-  // Escape with nothing selected; the key then goes on to the dialog.
+  // Escape with nothing selected in the single-line form; the key then goes
+  // on to the dialog. The multi-line form keeps Escape: it never closes the
+  // dialog over the typed text.
   void escapePressed();
   // Right button released over the box; the owner opens its menu there.
   void contextMenuRequested(QPoint global);
