@@ -45,8 +45,14 @@ class TextEdit : public QAbstractScrollArea {
   void ReplaceSelection(const std::string& utf8);
 
   // A read-only box still selects and copies but refuses every change.
-  void SetReadOnly(bool read_only);
+  void SetReadOnly(bool readOnly);
   bool IsReadOnly() const;
+  bool IsMultiLine() const { return form_ == Form::kMultiLine; }
+
+  // For screen readers: where the character at a byte offset is drawn in the
+  // viewport (empty when out of view), and the offset under a point.
+  QRect CharacterRect(int offset);
+  int OffsetAt(const QPoint& point);
 
   // XML colouring of text that begins with '<'; on by default.
   void SetColouring(bool on);
