@@ -112,9 +112,7 @@ void CSaverWnd::CloseLater() { QMetaObject::invokeMethod(this, &QWidget::close, 
 void CSaverWnd::keyPressEvent(QKeyEvent* event) {
   // Shift and the like only prepare the key that matters.
   if (IsPreview() || IsModifierKey(event->key())) return;
-  const QString text = event->text();
-  const char32_t key = text.isEmpty() ? 0 : text.toUcs4().value(0);
-  if (input_.OnKey(key) == SaverInput::Verdict::kClose) CloseLater();
+  if (input_.OnKey(KeyLetter(event->key(), event->nativeScanCode())) == SaverInput::Verdict::kClose) CloseLater();
 }
 
 void CSaverWnd::mouseMoveEvent(QMouseEvent* event) {
