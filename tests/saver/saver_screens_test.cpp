@@ -167,6 +167,16 @@ TEST_F(Screens, PauseFreezesTheSceneUntilPressedAgain) {
   EXPECT_EQ(screens.RotationStep(), step);
 }
 
+TEST_F(Screens, DescriptionNamesTheFeedOnScreenTheKeysAndAPause) {
+  EXPECT_EQ(DescribeScreen(screens), kClosingTitle + ". G get, S skip, P pause");
+  digests = {FeedDigest("3")};
+  screens.SetRotationStep(0);
+  Ticks(1);
+  screens.TogglePause();
+  EXPECT_EQ(DescribeScreen(screens), screens.Title() + ". G get, S skip, P pause (paused)");
+  EXPECT_NE(screens.Title(), "");
+}
+
 TEST_F(Screens, SkipClearsTheScreenAndStartsTheNext) {
   digests = {FeedDigest("3"), FeedDigest("4")};
   screens.SetRotationStep(0);

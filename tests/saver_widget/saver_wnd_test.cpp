@@ -85,6 +85,9 @@ class SaverWndTest : public QObject {
     QPointer<CSaverWnd> saver = StartSaver();
     QCOMPARE(saver->size(), QGuiApplication::primaryScreen()->size());
     QCOMPARE(saver->Screens().FeedId(), std::string("1"));
+    // A screen reader hears what the saver shows.
+    QCOMPARE(saver->accessibleName(), QString("brackenfold News Reader Screensaver"));
+    QCOMPARE(saver->accessibleDescription(), QString("Saver News. G get, S skip, P pause"));
     const QImage shot = saver->grab().toImage();
     const int all = shot.width() * shot.height();
     const int black = CountPixels(shot, IsBlack);
