@@ -33,9 +33,14 @@ SettingsDialog::SettingsDialog(NewsEngine& engine, QWidget* parent)
   layout->addWidget(exitOnClose_);
   layout->addWidget(defaultBrowser_);
   layout->addWidget(notification_);
-  layout->addWidget(new QLabel("Notification Window Time in Seconds (default is 8)", this));
+  // The labels name the boxes for screen readers; Alt and the letter reach them.
+  auto* secondsLabel = new QLabel("Notification Window &Time in Seconds (default is 8)", this);
+  secondsLabel->setBuddy(seconds_);
+  auto* dataFileLabel = new QLabel("XML &Database File", this);
+  dataFileLabel->setBuddy(dataFile_);
+  layout->addWidget(secondsLabel);
   layout->addWidget(seconds_);
-  layout->addWidget(new QLabel("XML Database File", this));
+  layout->addWidget(dataFileLabel);
   layout->addWidget(dataFile_);
   layout->addWidget(buttons);
   Fill();

@@ -413,9 +413,11 @@ DrawList EditSession::Draw() {
   return BuildDrawList(Text(), view, Breaker(), model_.State(), colouring_ ? &colours_ : nullptr);
 }
 
-CaretPlace EditSession::Caret() {
+CaretPlace EditSession::Caret() { return PlaceOf(model_.State().caret, model_.State().caret_at_line_end); }
+
+CaretPlace EditSession::PlaceOf(int offset, bool at_line_end) {
   const ViewLines& view = View();
-  return LocateCaret(view, Breaker(), model_.State().caret, model_.State().caret_at_line_end);
+  return LocateCaret(view, Breaker(), offset, at_line_end);
 }
 
 HitResult EditSession::HitAt(int x, int y) {

@@ -99,6 +99,8 @@ class EditSession {
   DrawList Draw();
   // Where the caret is drawn; height 0 when it is out of view.
   CaretPlace Caret();
+  // Where a caret at offset would be drawn.
+  CaretPlace PlaceOf(int offset, bool at_line_end = false);
   HitResult HitAt(int x, int y);
 
  private:

@@ -37,6 +37,7 @@ void TextModel::Replace(int start, int end, std::string_view replacement, Change
       ++undo_index_;
       break;
   }
+  last_change_ = {start, text_.substr(start, end - start), static_cast<int>(replacement.size())};
   if (before_change) before_change();
   text_.replace(start, end - start, replacement);
   NoteChangeAt(start);

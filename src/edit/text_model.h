@@ -36,6 +36,14 @@ struct UndoRecord {
 
 constexpr int kNoChange = -1;
 
+// Where the last Replace changed the text: removed stood at start, and
+// inserted_length bytes stand there now.
+struct TextChange {
+  int start = 0;
+  std::string removed;
+  int inserted_length = 0;
+};
+
 class TextModel {
  public:
   const std::string& Text() const { return text_; }
@@ -55,6 +63,8 @@ class TextModel {
   bool CanRedo() const { return undo_index_ < static_cast<int>(history_.size()); }
   const std::vector<UndoRecord>& History() const { return history_; }
   int ChangeCount() const { return change_counter_; }
+  // For screen readers, which are told what changed where.
+  const TextChange& LastChange() const { return last_change_; }
 
   // Lowest offset changed since the layout last took note, or kNoChange.
   int EarliestChange() const { return earliest_change_; }
@@ -73,6 +83,7 @@ class TextModel {
   int undo_index_ = 0;
   int change_counter_ = 0;
   int earliest_change_ = kNoChange;
+  TextChange last_change_;
 };
 
 }  // namespace vrel::edit

@@ -93,4 +93,24 @@ Range WordAround(std::string_view text, int offset) {
   return range;
 }
 
+int Utf16OffsetOf(std::string_view text, int byteOffset) {
+  const char* cursor = text.data();
+  const char* const end = cursor + std::clamp(byteOffset, 0, Size(text));
+  size_t units = 0;
+  while (cursor < end) EncodeUtf16Char(DecodeUtf8Char(cursor, end), nullptr, units);
+  return static_cast<int>(units);
+}
+
+int ByteOffsetOf(std::string_view text, int utf16Offset) {
+  const char* cursor = text.data();
+  const char* const end = cursor + text.size();
+  size_t units = 0;
+  while (cursor < end) {
+    const char* const start = cursor;
+    EncodeUtf16Char(DecodeUtf8Char(cursor, end), nullptr, units);
+    if (static_cast<int>(units) > utf16Offset) return static_cast<int>(start - text.data());
+  }
+  return Size(text);
+}
+
 }  // namespace vrel::edit

@@ -34,6 +34,12 @@ struct Range {
 };
 Range WordAround(std::string_view text, int offset);
 
+// Screen readers count UTF-16 units: the units before a byte offset, and
+// the byte offset after so many units (a unit inside a character stands
+// for the character's start). Bad bytes count as one unit each.
+int Utf16OffsetOf(std::string_view text, int byteOffset);
+int ByteOffsetOf(std::string_view text, int utf16Offset);
+
 inline bool IsLineBreak(char byte) { return byte == '\r' || byte == '\n'; }
 
 }  // namespace vrel::edit

@@ -76,6 +76,14 @@ FoundItem FindItem(FeedDatabase& database, const ItemRef& ref) {
   return found;
 }
 
+XmlDoc LinkDocument(std::string_view markup) {
+  XmlDoc link;
+  link.SetDocumentText(markup);
+  link.SetPositions(0, 0, 0);
+  link.FindElement(nullptr);
+  return link;
+}
+
 void LinkQueue::Push(std::string address) {
   std::lock_guard lock(mutex_);
   addresses_.push_back(std::move(address));

@@ -39,6 +39,9 @@ struct FoundItem {
 // Looks the item up; the database's current element is the item when found.
 FoundItem FindItem(FeedDatabase& database, const ItemRef& ref);
 
+// A clicked link's whole mark-up as a document positioned on its "A".
+XmlDoc LinkDocument(std::string_view markup);
+
 // Addresses waiting to be opened, first in first out, under their own lock.
 class LinkQueue {
  public:

@@ -3,18 +3,34 @@
 #include <cstdlib>
 
 namespace vrel::saver {
+namespace {
 
-SaverInput::Verdict SaverInput::OnKey(char32_t key) {
-  switch (key) {
-    case 'g':
+// X keycodes (Linux input codes + 8) of the keys that carry G, P and S on a
+// US keyboard: where the layout types no Latin letter, these still are the
+// saver's keys.
+struct KeyPosition {
+  unsigned scanCode;
+  char32_t letter;
+};
+constexpr KeyPosition kSaverKeyPositions[] = {{42, 'G'}, {33, 'P'}, {39, 'S'}};
+
+}  // namespace
+
+char32_t KeyLetter(int keyCode, unsigned scanCode) {
+  if (keyCode >= 'A' && keyCode <= 'Z') return static_cast<char32_t>(keyCode);
+  for (const KeyPosition& position : kSaverKeyPositions)
+    if (position.scanCode == scanCode) return position.letter;
+  return 0;
+}
+
+SaverInput::Verdict SaverInput::OnKey(char32_t letter) {
+  switch (letter) {
     case 'G':
       get_ = true;
       return Verdict::kClose;
-    case 'p':
     case 'P':
       screens_.TogglePause();
       return Verdict::kStay;
-    case 's':
     case 'S':
       screens_.Skip();
       return Verdict::kStay;

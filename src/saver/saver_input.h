@@ -8,6 +8,13 @@
 
 namespace vrel::saver {
 
+// The Latin letter of a pressed key, upper case, whatever modifier is held
+// and whatever the keyboard layout: keyCode is the key as the layout gives
+// it (Latin letters as their upper-case ASCII codes), and when that is no
+// Latin letter, scanCode (the X keycode) says which key it was. 0 for a
+// key that is no letter.
+char32_t KeyLetter(int keyCode, unsigned scanCode);
+
 class SaverInput {
  public:
   enum class Verdict { kStay, kClose };
@@ -15,8 +22,8 @@ class SaverInput {
 
   explicit SaverInput(SaverScreens& screens) : screens_(screens) {}
 
-  // key: the typed character, 0 for a key that types none.
-  Verdict OnKey(char32_t key);
+  // letter: the key's letter as KeyLetter gives it, 0 for any other key.
+  Verdict OnKey(char32_t letter);
   Verdict OnMouseMove(Point position);
 
   // Whether the user asked for the feed on screen (key G).

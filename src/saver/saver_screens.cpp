@@ -7,6 +7,7 @@
 namespace vrel::saver {
 namespace {
 
+constexpr const char* kKeyHelp = "G get, S skip, P pause";
 constexpr const char* kLineFont = "12,MS Sans Serif";
 constexpr const char* kDigitFont = "36,Verdana";
 constexpr std::array kTileSizes{6, 8, 12, 16, 24};
@@ -33,6 +34,13 @@ struct PathParameters {
   int smallRadius = 0;
   int extension = 0;
 };
+
+std::string DescribeScreen(const SaverScreens& screens) {
+  std::string text = screens.Title().empty() ? SaverScreens::kName : screens.Title();
+  text += std::string(". ") + kKeyHelp;
+  if (screens.Paused()) text += " (paused)";
+  return text;
+}
 
 SaverScreens::SaverScreens(AnimScene& scene, DigestSource digests)
     : scene_(scene), digests_(std::move(digests)), step_(scene.Random().Below(5)) {}
@@ -287,10 +295,10 @@ void SaverScreens::AddGatheringLines() {
 
 void SaverScreens::AddClosingScreen(AnimItem& after) {
   const Point p = scene_.RandomPoint(150, 40);
-  AnimItem& name = scene_.AddItem("brackenfold News Reader Screensaver").SetTextFont("24,B,A").SetColour({0, 0, 255});
+  AnimItem& name = scene_.AddItem(kName).SetTextFont("24,B,A").SetColour({0, 0, 255});
   name.Centre().PlaceAt(p.x, p.y).SetSteps(70).WaitFor(after);
   scene_.CloneItem(name).TargetRelative(0, -50).FadeOut().SetSteps(50);
-  AnimItem& keys = scene_.AddItem("G get, S skip, P pause").SetTextFont("16,B,Courier New").SetColour({0, 0, 130});
+  AnimItem& keys = scene_.AddItem(kKeyHelp).SetTextFont("16,B,Courier New").SetColour({0, 0, 130});
   keys.Centre().PlaceAt(p.x, p.y + 20).SetSteps(70).WaitFor(after);
   scene_.CloneItem(keys).TargetRelative(0, 50).FadeOut().SetSteps(50);
 

@@ -23,6 +23,7 @@ class SaverScreens {
   static constexpr int kPictureSize = 96;
   static constexpr int kPictureCount = 4;
   static constexpr int kClosingStep = 8;
+  static constexpr const char* kName = "brackenfold News Reader Screensaver";
 
   // The first step is drawn from the scene's random generator.
   SaverScreens(AnimScene& scene, DigestSource digests);
@@ -63,5 +64,9 @@ class SaverScreens {
   bool paused_ = false;
   bool skip_ = false;
 };
+
+// What the screen is about, for screen readers: the feed on it (the one G
+// opens), the keys, and whether it stands still.
+std::string DescribeScreen(const SaverScreens& screens);
 
 }  // namespace vrel::saver

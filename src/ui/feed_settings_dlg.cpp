@@ -44,11 +44,16 @@ CFeedSettingsDlg::CFeedSettingsDlg(const XmlDoc& feed, QWidget* parent)
 
   titleEdit_->setMaximumWidth(288);
   scheduleEdit_->setMaximumWidth(288);
+  summary_->setAccessibleName(tr("Summary"));
+  auto* title = new QLabel(tr("&Title"), this);
+  title->setBuddy(titleEdit_);
+  auto* schedule = new QLabel(tr("&Schedule"), this);
+  schedule->setBuddy(scheduleEdit_);
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
-  layout->addWidget(new QLabel(tr("Title"), this), 0, 0);
+  layout->addWidget(title, 0, 0);
   layout->addWidget(titleEdit_, 1, 0);
-  layout->addWidget(new QLabel(tr("Schedule"), this), 2, 0);
+  layout->addWidget(schedule, 2, 0);
   layout->addWidget(scheduleEdit_, 3, 0);
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(ok);
@@ -58,6 +63,12 @@ CFeedSettingsDlg::CFeedSettingsDlg(const XmlDoc& feed, QWidget* parent)
   layout->addLayout(buttons, 0, 1, 4, 1);
   layout->addWidget(summary_, 4, 0, 1, 2);
   layout->setRowStretch(4, 1);
+  // Tab goes down the fields, then down the buttons, then to the summary below.
+  setTabOrder(titleEdit_, scheduleEdit_);
+  setTabOrder(scheduleEdit_, ok);
+  setTabOrder(ok, cancel);
+  setTabOrder(cancel, scrapeButton_);
+  setTabOrder(scrapeButton_, summary_);
   resize(492, 330);
 
   FillFromFeed();

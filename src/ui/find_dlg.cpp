@@ -11,6 +11,7 @@ namespace vrel::ui {
 CFindDlg::CFindDlg(QWidget* parent)
     : QDialog(parent), edit_(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)) {
   setWindowTitle(tr("Find"));
+  edit_->setAccessibleName(tr("Search text"));
   auto* find = new QPushButton(tr("Find"), this);
   auto* cancel = new QPushButton(tr("Cancel"), this);
   find->setDefault(true);

@@ -1,7 +1,6 @@
 #include "ui/markup_thread_dlg.h"
 
 #include <QCloseEvent>
-#include <QCursor>
 #include <QMenu>
 #include <QVBoxLayout>
 
@@ -20,7 +19,6 @@ CMarkupThreadDlg::CMarkupThreadDlg(CThreadDlgOwner& owner, LinkHandler& links, C
   layout->addWidget(display_);
   connect(display_, &markup::MarkupView::linkClicked, this, &CMarkupThreadDlg::OnLinkClicked);
   connect(display_, &markup::MarkupView::linkRightClicked, this, &CMarkupThreadDlg::OnLinkRightClicked);
-  setAttribute(Qt::WA_ShowWithoutActivating);  // never steal the focus from another application
   setEnabled(false);
 }
 
@@ -53,7 +51,7 @@ void CMarkupThreadDlg::accept() {}
 
 void CMarkupThreadDlg::reject() { HideWindow(); }
 
-void CMarkupThreadDlg::ShowWithoutActivating() {
+void CMarkupThreadDlg::ShowAtRect() {
   if (isVisible()) {
     if (isMinimized()) showNormal();
     return;
@@ -64,11 +62,7 @@ void CMarkupThreadDlg::ShowWithoutActivating() {
   show();
 }
 
-void CMarkupThreadDlg::LoadLink(const QString& markup) {
-  link_.SetDocumentText(markup.toStdString());
-  link_.SetPositions(0, 0, 0);
-  link_.FindElement(nullptr);
-}
+void CMarkupThreadDlg::LoadLink(const QString& markup) { link_ = LinkDocument(markup.toStdString()); }
 
 void CMarkupThreadDlg::MoveTo(const WindowRect& rect) {
   CThreadDlg::MoveTo(rect);
@@ -96,7 +90,7 @@ void CMarkupThreadDlg::OnLinkRightClicked(const QString& markup) {
   // while the menu is open, and the menu then goes with it.
   QMenu* menu = CreateLinkMenu().release();
   menu->setAttribute(Qt::WA_DeleteOnClose);
-  menu->popup(QCursor::pos());
+  menu->popup(display_->LinkMenuPosition());
 }
 
 // A window shrunk to a sliver is not worth restoring.

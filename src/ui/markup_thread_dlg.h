@@ -1,6 +1,7 @@
 // What the viewer and the notification window share: a mark-up display
 // filling the window, hidden until the first document arrives, hiding
-// instead of closing, and the clicks and right-click menu of their links.
+// instead of closing, and the clicks and right-click menu of their links
+// (by mouse or keyboard).
 #pragma once
 
 #include <QRect>
@@ -50,8 +51,8 @@ class CMarkupThreadDlg : public CThreadDlg {
 
  protected:
   // Shows the window at its rectangle unless it is up already (then only
-  // un-minimises it), without taking the focus from other applications.
-  void ShowWithoutActivating();
+  // un-minimises it).
+  void ShowAtRect();
 
   // A hidden window shows again where it was last moved to.
   void MoveTo(const WindowRect& rect) override;

@@ -110,8 +110,15 @@ void NewsDialog::CreateControls() {
   feedList_->SetBackgroundColor(QColor(255, 255, 255));
   feedList_->SetMargins(kFeedListMarginX, kFeedListMarginY);
   feedList_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  // Screen readers name the controls that carry no text of their own.
+  address_->setAccessibleName("Feed address");
+  statusLine_->setAccessibleName("Status");
+  feedList_->setAccessibleName("Feeds");
+  // Tab follows the eye: the box, its buttons, the status line, the list.
   setTabOrder(address_, addButton_);
   setTabOrder(addButton_, menuButton_);
+  setTabOrder(menuButton_, statusLine_);
+  setTabOrder(statusLine_, feedList_);
 
   connect(addButton_, &QPushButton::clicked, this, &NewsDialog::OnAdd);
   connect(menuButton_, &QPushButton::clicked, this, &NewsDialog::ShowMainMenu);
@@ -121,6 +128,9 @@ void NewsDialog::CreateControls() {
     OnLinkClicked(currentLink_);
   });
   connect(feedList_, &markup::MarkupView::linkRightClicked, this, &NewsDialog::ShowFeedMenu);
+  // "error", "no items", "Copied": the status line's links open the status messages.
+  connect(statusLine_, &markup::MarkupView::linkClicked, this,
+          [this](const QString& markup) { OnLinkClicked(LinkDocument(markup.toStdString())); });
   // The dialog's keys come first, wherever the focus is.
   for (QWidget* control : {static_cast<QWidget*>(address_), static_cast<QWidget*>(statusLine_),
                            static_cast<QWidget*>(feedList_), static_cast<QWidget*>(addButton_),
@@ -405,11 +415,7 @@ void NewsDialog::OnAdd() {
   [[maybe_unused]] const Outcome added = AddFeedInput(*engine_, text);
 }
 
-void NewsDialog::LoadCurrentLink(const QString& markup) {
-  currentLink_.SetDocumentText(markup.toStdString());
-  currentLink_.SetPositions(0, 0, 0);
-  currentLink_.FindElement(nullptr);
-}
+void NewsDialog::LoadCurrentLink(const QString& markup) { currentLink_ = LinkDocument(markup.toStdString()); }
 
 void NewsDialog::OnLinkClicked(const XmlDoc& link) { links_->OnLinkClicked(link); }
 

@@ -1,7 +1,6 @@
 // The main dialog's menus and the commands they carry: the tray menu, the
 // "Menu" button's popup, the feed context menu and the address box's edit
 // menu.
-#include <QCursor>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -14,6 +13,7 @@
 #include "feeds/view_request.h"
 #include "markup/requests.h"
 #include "markup/view_support.h"
+#include "markup/widget/markup_view.h"
 #include "ui/about_box.h"
 #include "ui/feed_settings_dlg.h"
 #include "ui/find_dlg.h"
@@ -106,7 +106,7 @@ void NewsDialog::ShowFeedMenu(const QString& linkMarkup) {
   const FeedMenuModel model = BuildFeedMenu(currentLink_);
   if (model.entries.empty()) return;
   const std::unique_ptr<QMenu> menu = MakeFeedMenu(model, this);
-  RunCommand(ChosenCommand(menu->exec(QCursor::pos())));
+  RunCommand(ChosenCommand(menu->exec(feedList_->LinkMenuPosition())));
 }
 
 void NewsDialog::ShowEditMenu(const QPoint& globalPos) {

@@ -10,10 +10,14 @@ namespace vrel::ui {
 CNotifyDlg::CNotifyDlg(CThreadDlgOwner& owner, NewsEngine& engine, LinkHandler& links, CThreadDlgOwner& viewerOwner)
     : CMarkupThreadDlg(owner, links, viewerOwner, QColor(255, 255, 225)), engine_(engine), timer_(new QTimer(this)) {
   setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint | Qt::WindowCloseButtonHint);
+  // A download shows it: it never takes the focus from what the user is doing.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   resize(300, 160);
   UpdateTitle();
-  // Only a click focuses the display: showing the window must not pin it.
-  Display()->setFocusPolicy(Qt::ClickFocus);
+  // Only the user focuses the display, with a click or Tab: showing the
+  // window, even where that activates it, must not pin it.
+  Display()->SetTabStop(false);
+  Display()->setAccessibleName(tr("Notification"));
   connect(Display(), &markup::MarkupView::focusEntered, this, &CNotifyDlg::Pin);
   connect(timer_, &QTimer::timeout, this, &CNotifyDlg::Tick);
   timer_->start(1000);
@@ -64,7 +68,7 @@ void CNotifyDlg::ShowNext() {
     return;
   }
   Display()->SetText(RenderRequest(engine_, request.GetDocumentText()), true);
-  ShowWithoutActivating();
+  ShowAtRect();
   secondsLeft_ = engine_.Settings().notificationSeconds;
   UpdateTitle();
 }
@@ -78,6 +82,12 @@ bool CNotifyDlg::TakeNext(XmlDoc& request) {
 }
 
 void CNotifyDlg::ClearQueue() { queue_ = XmlDoc(); }
+
+bool CNotifyDlg::focusNextPrevChild(bool next) {
+  if (Display()->hasFocus()) return CMarkupThreadDlg::focusNextPrevChild(next);
+  Display()->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
+}
 
 void CNotifyDlg::UpdateTitle() {
   setWindowTitle(secondsLeft_ == 0 ? tr("Notification Window")

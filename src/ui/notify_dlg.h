@@ -31,6 +31,10 @@ class CNotifyDlg : public CMarkupThreadDlg {
   int SecondsLeft() const { return secondsLeft_; }
   int QueuedCount() const;
 
+ protected:
+  // Tab in the window enters the display at its first link (and pins it).
+  bool focusNextPrevChild(bool next) override;
+
  private:
   void ShowNext();
   bool TakeNext(XmlDoc& request);

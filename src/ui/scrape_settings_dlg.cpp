@@ -16,6 +16,7 @@ CScrapeSettingsDlg::CScrapeSettingsDlg(const std::string& text, QWidget* parent)
          "Separate multiple items with semi- colons (escape semi-colons and tildas with backslash \\)."),
       this);
   label->setWordWrap(true);
+  label->setBuddy(edit_);
   edit_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   edit_->SetText(text_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

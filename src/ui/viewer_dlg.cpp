@@ -12,6 +12,7 @@ CViewerDlg::CViewerDlg(CThreadDlgOwner& owner, NewsEngine& engine, LinkHandler& 
   setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(true);
   resize(520, 420);
+  Display()->setAccessibleName(tr("View"));
   // The history keys must not reach the display, which has the focus.
   Display()->installEventFilter(this);
 }
@@ -62,12 +63,15 @@ bool CViewerDlg::HandleKey(const QKeyEvent& key) {
   return true;
 }
 
+// Every request comes from something the user did, so the viewer comes to
+// the front with the keyboard: Page Down and Escape are for it, not for
+// the window the user came from.
 void CViewerDlg::ShowRequest(const std::string& request, bool resetScroll) {
   Display()->SetText(RenderRequest(engine_, request), resetScroll);
-  ShowWithoutActivating();
+  ShowAtRect();
   raise();
   activateWindow();
-  Display()->setFocus();
+  Display()->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace vrel::ui

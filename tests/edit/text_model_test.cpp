@@ -40,6 +40,18 @@ TEST(TextModel, ANewEditAfterUndoDropsTheRedoPart) {
   EXPECT_EQ(model.History().back().number, 4);  // numbers keep counting
 }
 
+TEST(TextModel, LastChangeTellsWhatWasRemovedAndInsertedWhere) {
+  TextModel model;
+  model.SetText("one two");
+  model.Replace(4, 7, "three", ChangeKind::kNew);
+  EXPECT_EQ(model.LastChange().start, 4);
+  EXPECT_EQ(model.LastChange().removed, "two");
+  EXPECT_EQ(model.LastChange().inserted_length, 5);
+  model.Undo();
+  EXPECT_EQ(model.LastChange().removed, "three");
+  EXPECT_EQ(model.LastChange().inserted_length, 3);
+}
+
 TEST(TextModel, UndoRestoresSelectionScrollAndCaretLineEnd) {
   TextModel model;
   model.SetText("one two three");

@@ -70,5 +70,21 @@ TEST(Utf8Units, DoubleClickReachesAtMostAHundredBytesEachWay) {
   EXPECT_EQ(word.end, 250);
 }
 
+TEST(Utf8Units, ScreenReaderOffsetsCountUtf16Units) {
+  // "a", e-acute (2 bytes), a face beyond the BMP (4 bytes, 2 units), a bad byte, "z".
+  const std::string text = "a\xC3\xA9\xF0\x9F\x98\x80\xFFz";
+  EXPECT_EQ(Utf16OffsetOf(text, 0), 0);
+  EXPECT_EQ(Utf16OffsetOf(text, 3), 2);
+  EXPECT_EQ(Utf16OffsetOf(text, 7), 4);
+  EXPECT_EQ(Utf16OffsetOf(text, 8), 5);
+  EXPECT_EQ(Utf16OffsetOf(text, 99), 6);
+  EXPECT_EQ(ByteOffsetOf(text, 2), 3);
+  EXPECT_EQ(ByteOffsetOf(text, 3), 3);  // inside the pair: the character's start
+  EXPECT_EQ(ByteOffsetOf(text, 4), 7);
+  EXPECT_EQ(ByteOffsetOf(text, 5), 8);
+  EXPECT_EQ(ByteOffsetOf(text, 6), 9);
+  EXPECT_EQ(ByteOffsetOf(text, -1), 0);
+}
+
 }  // namespace
 }  // namespace vrel::edit

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -165,6 +166,65 @@ class TextEditTest : public QObject {
     QTest::keyClick(box.edit, Qt::Key_Tab, Qt::ControlModifier);  // leaves the box untyped
     QCOMPARE(box.edit->Text(), std::string("a"));
     QVERIFY(box.ok->hasFocus());
+  }
+
+  void EscapeStaysInTheMultiLineFormSoTheTypedTextIsKept() {
+    BoxDialog box(TextEdit::Form::kMultiLine);
+    QSignalSpy escape(box.edit, &TextEdit::escapePressed);
+    QTest::keyClicks(box.edit, QStringLiteral("Price:~price"));
+    QTest::keyClick(box.edit, Qt::Key_Escape);
+    QVERIFY(box.dialog.isVisible());
+    QCOMPARE(escape.count(), 0);
+    QCOMPARE(box.edit->Text(), std::string("Price:~price"));
+  }
+
+  void ShiftDeleteCutsASelectionAndOtherwiseDeletesTheNextCharacter() {
+    BoxDialog box(TextEdit::Form::kSingleLine);
+    box.edit->SetQString(QStringLiteral("\u00e9tat"));
+    QTest::keyClick(box.edit, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(box.edit->Text(), std::string("tat"));
+    box.edit->SetSelection(0, 2);
+    QTest::keyClick(box.edit, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(box.edit->Text(), std::string("t"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("ta"));
+  }
+
+  void ScreenReadersReadAndEditTheTextInUtf16Units() {
+    BoxDialog box(TextEdit::Form::kSingleLine);
+    box.edit->setAccessibleName(QStringLiteral("Feed address"));
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(box.edit);
+    QVERIFY(reader);
+    QCOMPARE(reader->role(), QAccessible::EditableText);
+    QCOMPARE(reader->text(QAccessible::Name), QStringLiteral("Feed address"));
+    QVERIFY(reader->state().editable && !reader->state().multiLine);
+    QAccessibleTextInterface* text = reader->textInterface();
+    QVERIFY(text);
+
+    QTest::keyClicks(box.edit, QStringLiteral("caf"));
+    QInputMethodEvent composed;
+    composed.setCommitString(QString::fromUtf8("\xC3\xA9 \xF0\x9F\x98\x80!"));
+    QApplication::sendEvent(box.edit, &composed);
+    QCOMPARE(text->characterCount(), 8);  // the face takes two units
+    QCOMPARE(text->text(3, 4), QString::fromUtf8("\xC3\xA9"));
+    QCOMPARE(text->cursorPosition(), 8);
+    QCOMPARE(reader->text(QAccessible::Value), box.edit->ToQString());
+
+    text->setSelection(0, 3, 5);
+    QCOMPARE(box.edit->SelectedText(), std::string("\xC3\xA9 "));
+    int start = 0, end = 0;
+    text->selection(0, &start, &end);
+    QCOMPARE(start, 3);
+    QCOMPARE(end, 5);
+    QVERIFY(!text->characterRect(0).isEmpty());
+    QCOMPARE(text->offsetAtPoint(text->characterRect(4).center()), 4);
+
+    reader->editableTextInterface()->replaceText(0, 5, QStringLiteral("the "));
+    QCOMPARE(box.edit->ToQString(), QString::fromUtf8("the \xF0\x9F\x98\x80!"));
+    box.edit->Undo();  // one step, as typed
+    QCOMPARE(box.edit->ToQString(), QString::fromUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80!"));
+    box.edit->SetReadOnly(true);
+    reader->editableTextInterface()->deleteText(0, 1);
+    QCOMPARE(text->characterCount(), 8);
   }
 
   void InputMethodCommitsIncludeCharactersBeyondSixteenBits() {

@@ -1,9 +1,13 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <string>
 
 #include "markup/widget/markup_view.h"
@@ -146,12 +150,166 @@ class MarkupViewTest : public QObject {
     QVERIFY(view_->ScrollPosition() < 300);
   }
 
-  void clipboardAndAccessibleName() {
+  void clipboardTakesUtf8() {
     QVERIFY(!MarkupView::CopyTextToClipboard(""));
     QVERIFY(MarkupView::CopyTextToClipboard("caf\xC3\xA9 \xF0\x9F\x98\x80"));
     QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
-    view_->SetText("<b>Feeds</b> &amp; news", true);
-    QCOMPARE(view_->accessibleName(), QStringLiteral("Feeds & news"));
+  }
+
+  void middleButtonLeavesTheRememberedLinkAlone() {
+    Show(kFirstLink + " " + kSecondLink);
+    QSignalSpy clicks(view_, &MarkupView::linkClicked);
+    const auto& links = view_->Layout().links;
+    QTest::mousePress(view_->viewport(), Qt::LeftButton, {}, CentreOf(links[0]));
+    QTest::mousePress(view_->viewport(), Qt::MiddleButton, Qt::NoModifier, QPoint(390, 190));
+    QTest::mouseRelease(view_->viewport(), Qt::MiddleButton, Qt::NoModifier, QPoint(390, 190));
+    QTest::mouseRelease(view_->viewport(), Qt::LeftButton, {}, CentreOf(links[0]));
+    QCOMPARE(clicks.count(), 1);
+  }
+
+  void aLongTextShowsItsScrollBarWithoutAResize() {
+    view_->SetText(ManyLines(100), true);
+    QTRY_VERIFY(view_->verticalScrollBar()->isVisible());
+    view_->SetText("short", true);
+    QTRY_VERIFY(!view_->verticalScrollBar()->isVisible());
+  }
+
+  void onlyAViewWithLinksIsATabStop() {
+    view_->SetText("no links here", true);
+    QCOMPARE(view_->focusPolicy(), Qt::ClickFocus);
+    view_->SetText(kFirstLink, true);
+    QCOMPARE(view_->focusPolicy(), Qt::StrongFocus);
+    view_->SetTabStop(false);
+    QCOMPARE(view_->focusPolicy(), Qt::ClickFocus);
+  }
+
+  // Tab comes in at the first link, walks them and leaves for the next
+  // control; Enter and Space follow the focused link as a click would.
+  void tabWalksTheLinksAndEnterFollowsTheFocusedOne() {
+    QWidget window;
+    auto* before = new QPushButton("before", &window);
+    auto* view = new MarkupView(&window);
+    auto* after = new QPushButton("after", &window);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(before);
+    layout->addWidget(view);
+    layout->addWidget(after);
+    view->SetText(kFirstLink + " plain " + kSecondLink, true);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    before->setFocus();
+    QSignalSpy clicks(view, &MarkupView::linkClicked);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(view->hasFocus());
+    QCOMPARE(view->FocusedLink(), 0);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QCOMPARE(view->FocusedLink(), 1);
+    QTest::keyClick(view, Qt::Key_Return);
+    QTest::keyClick(view, Qt::Key_Space);
+    QCOMPARE(clicks.count(), 2);
+    QCOMPARE(clicks.at(0).at(0).toString(), QString::fromStdString(kSecondLink));
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(after->hasFocus());
+    QTest::keyClick(after, Qt::Key_Backtab);
+    QCOMPARE(view->FocusedLink(), 1);  // back in at the last link
+    QTest::keyClick(view, Qt::Key_Up);
+    QCOMPARE(view->FocusedLink(), 0);
+    QTest::keyClick(view, Qt::Key_End);
+    QCOMPARE(view->FocusedLink(), 1);
+  }
+
+  void theOnlyStopOfAWindowTabsRoundItsLinks() {
+    Show(kFirstLink + " " + kSecondLink);
+    QApplication::setActiveWindow(view_);
+    view_->setFocus();
+    QTest::keyClick(view_, Qt::Key_Tab);
+    QTest::keyClick(view_, Qt::Key_Tab);
+    QCOMPARE(view_->FocusedLink(), 1);
+    QTest::keyClick(view_, Qt::Key_Tab);
+    QCOMPARE(view_->FocusedLink(), 0);
+    QTest::keyClick(view_, Qt::Key_Backtab);
+    QCOMPARE(view_->FocusedLink(), 1);
+  }
+
+  void theFocusedLinkIsFramedOnEveryLineAndScrolledIntoView() {
+    view_->resize(90, 200);
+    Show("Read " + kSecondLink + " now");
+    QApplication::setActiveWindow(view_);
+    view_->setFocus();
+    view_->FocusLink(0);
+    const QImage shot = view_->viewport()->grab().toImage();
+    const QColor highlight = view_->palette().color(QPalette::Highlight);
+    const auto& links = view_->Layout().links;
+    QVERIFY(links.size() >= 2);
+    for (const LinkPiece& piece : links)
+      if (piece.right > piece.left) QCOMPARE(shot.pixelColor(piece.left, piece.top + 1), highlight);
+
+    Show(ManyLines(100) + kFirstLink);
+    QCOMPARE(view_->ScrollPosition(), 0);
+    QTest::keyClick(view_, Qt::Key_Down);  // the next link, far below
+    QCOMPARE(view_->FocusedLink(), 0);
+    QVERIFY(view_->viewport()->rect().contains(view_->LinkRect(0)));
+    QVERIFY(view_->ScrollPosition() > 0);
+    QTest::keyClick(view_, Qt::Key_Down);  // no link below: the text scrolls, here to its end
+    QCOMPARE(view_->ScrollPosition(), view_->ContentHeight() - view_->viewport()->height());
+    QTest::keyClick(view_, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(view_->ScrollPosition(), 0);
+  }
+
+  void menuKeysAskForTheFocusedLinksMenuBelowIt() {
+    Show(kFirstLink + " " + kSecondLink);
+    QApplication::setActiveWindow(view_);
+    view_->setFocus();
+    QSignalSpy menus(view_, &MarkupView::linkRightClicked);
+    QTest::keyClick(view_, Qt::Key_F10, Qt::ShiftModifier);  // no link focused yet
+    QCOMPARE(menus.count(), 0);
+    view_->FocusLink(1);
+    QTest::keyClick(view_, Qt::Key_F10, Qt::ShiftModifier);
+    QTest::keyClick(view_, Qt::Key_Menu);
+    QCOMPARE(menus.count(), 2);
+    QCOMPARE(menus.at(1).at(0).toString(), QString::fromStdString(kSecondLink));
+    QCOMPARE(view_->LinkMenuPosition(), view_->viewport()->mapToGlobal(view_->LinkRect(1).bottomLeft()));
+  }
+
+  // A screen reader sees the text as shown and a child per link with its
+  // name, and can follow a link, open its menu and hear where the focus is.
+  void accessibleInterfaceHasTheTextAndAChildPerLink() {
+    view_->setAccessibleName("Feeds");
+    Show("<b>Feeds</b> &amp; " + kFirstLink + "\r\n" + kSecondLink);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view_);
+    QVERIFY(list);
+    QCOMPARE(list->role(), QAccessible::Document);
+    QCOMPARE(list->text(QAccessible::Name), QStringLiteral("Feeds"));
+    QCOMPARE(list->textInterface()->text(0, list->textInterface()->characterCount()),
+             QStringLiteral("Feeds & first link\nsecond link"));
+    QCOMPARE(list->childCount(), 2);
+    QAccessibleInterface* second = list->child(1);
+    QCOMPARE(second->role(), QAccessible::Link);
+    QCOMPARE(second->text(QAccessible::Name), QStringLiteral("second link"));
+    QCOMPARE(list->indexOfChild(second), 1);
+    QCOMPARE(second->parent(), list);
+    const QPoint centre = view_->viewport()->mapToGlobal(CentreOf(view_->Layout().links[1]));
+    QVERIFY(second->rect().contains(centre));
+    QCOMPARE(list->childAt(centre.x(), centre.y()), second);
+
+    QSignalSpy clicks(view_, &MarkupView::linkClicked);
+    QSignalSpy menus(view_, &MarkupView::linkRightClicked);
+    second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    second->actionInterface()->doAction(QAccessibleActionInterface::showMenuAction());
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks.at(0).at(0).toString(), QString::fromStdString(kSecondLink));
+    QCOMPARE(menus.count(), 1);
+
+    QApplication::setActiveWindow(view_);
+    second->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    QVERIFY(view_->hasFocus());
+    QCOMPARE(view_->FocusedLink(), 1);
+    QVERIFY(second->state().focused);
+    QCOMPARE(list->focusChild(), second);
+
+    Show(kFirstLink);  // one link went
+    QCOMPARE(list->childCount(), 1);
+    QVERIFY(!second->isValid());
   }
 };
 

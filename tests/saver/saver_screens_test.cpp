@@ -167,6 +167,16 @@ TEST_F(Screens, PauseFreezesTheSceneUntilPressedAgain) {
   EXPECT_EQ(screens.RotationStep(), step);
 }
 
+TEST_F(Screens, DescriptionNamesTheFeedOnScreenTheKeysAndAPause) {
+  EXPECT_EQ(DescribeScreen(screens), kClosingTitle + ". G get, S skip, P pause");
+  digests = {FeedDigest("3")};
+  screens.SetRotationStep(0);
+  Ticks(1);
+  screens.TogglePause();
+  EXPECT_EQ(DescribeScreen(screens), screens.Title() + ". G get, S skip, P pause (paused)");
+  EXPECT_NE(screens.Title(), "");
+}
+
 TEST_F(Screens, SkipClearsTheScreenAndStartsTheNext) {
   digests = {FeedDigest("3"), FeedDigest("4")};
   screens.SetRotationStep(0);
@@ -185,19 +195,26 @@ TEST(SaverInputTest, KeysGetPauseSkipOrClose) {
   AnimScene scene(canvas, 1);
   SaverScreens screens(scene, [](XmlDoc&, const std::string&) {});
   SaverInput input(screens);
-  EXPECT_EQ(input.OnKey('p'), SaverInput::Verdict::kStay);
+  EXPECT_EQ(input.OnKey('P'), SaverInput::Verdict::kStay);
   EXPECT_TRUE(screens.Paused());
   EXPECT_EQ(input.OnKey('P'), SaverInput::Verdict::kStay);
   EXPECT_FALSE(screens.Paused());
   EXPECT_EQ(input.OnKey('S'), SaverInput::Verdict::kStay);
-  EXPECT_EQ(input.OnKey('x'), SaverInput::Verdict::kClose);
+  EXPECT_EQ(input.OnKey('X'), SaverInput::Verdict::kClose);
   EXPECT_EQ(input.OnKey(0), SaverInput::Verdict::kClose);
   EXPECT_FALSE(input.Get());
   EXPECT_EQ(input.OnKey('G'), SaverInput::Verdict::kClose);
   EXPECT_TRUE(input.Get());
-  SaverInput lower(screens);
-  EXPECT_EQ(lower.OnKey('g'), SaverInput::Verdict::kClose);
-  EXPECT_TRUE(lower.Get());
+}
+
+TEST(SaverInputTest, TheKeyCountsNotTheTypedTextSoEveryLayoutHasGPAndS) {
+  EXPECT_EQ(KeyLetter('G', 42), U'G');
+  EXPECT_EQ(KeyLetter('O', 39), U'O');  // a Latin layout's letter wins over the key's place
+  EXPECT_EQ(KeyLetter(0x41F, 42), U'G');  // Cyrillic PE on the G key
+  EXPECT_EQ(KeyLetter(0x417, 33), U'P');
+  EXPECT_EQ(KeyLetter(0x42B, 39), U'S');
+  EXPECT_EQ(KeyLetter(0x419, 24), 0u);  // another key of that layout
+  EXPECT_EQ(KeyLetter(0x01000004, 36), 0u);  // Return
 }
 
 TEST(SaverInputTest, MouseJitterOfFivePixelsStaysSixCloses) {

@@ -1,9 +1,11 @@
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "feeds/news_engine.h"
 #include "feeds/settings_store.h"
@@ -83,6 +85,9 @@ class SaverWndTest : public QObject {
     QPointer<CSaverWnd> saver = StartSaver();
     QCOMPARE(saver->size(), QGuiApplication::primaryScreen()->size());
     QCOMPARE(saver->Screens().FeedId(), std::string("1"));
+    // A screen reader hears what the saver shows.
+    QCOMPARE(saver->accessibleName(), QString("brackenfold News Reader Screensaver"));
+    QCOMPARE(saver->accessibleDescription(), QString("Saver News. G get, S skip, P pause"));
     const QImage shot = saver->grab().toImage();
     const int all = shot.width() * shot.height();
     const int black = CountPixels(shot, IsBlack);
@@ -104,6 +109,22 @@ class SaverWndTest : public QObject {
     Settle();
     QVERIFY(!saver);
     QCOMPARE(report_, std::optional<std::string>("1"));
+  }
+
+  // The key counts, not the text it types: Ctrl+G types a control code,
+  // and a Cyrillic layout types a Cyrillic letter on the G key.
+  void ctrlGAndGOnANonLatinLayoutGetTheFeed() {
+    const int kGKey = 42;  // the X keycode of G
+    for (const auto& [key, modifiers, text] :
+         {std::tuple{int(Qt::Key_G), Qt::KeyboardModifiers(Qt::ControlModifier), QString(QChar(7))},
+          std::tuple{0x41f, Qt::KeyboardModifiers(Qt::NoModifier), QString::fromUtf8("\xD0\xBF")}}) {
+      QPointer<CSaverWnd> saver = StartSaver();
+      QKeyEvent press(QEvent::KeyPress, key, modifiers, kGKey, 0, 0, text);
+      QApplication::sendEvent(saver.data(), &press);
+      Settle();
+      QVERIFY(!saver);
+      QCOMPARE(report_, std::optional<std::string>("1"));
+    }
   }
 
   void otherKeyClosesWithoutAFeedAndPAndSStay() {

@@ -1,4 +1,5 @@
 // Modify Feed Settings with its summary and scrape list, Scrape Settings and Find.
+#include <QAccessible>
 #include <QApplication>
 #include <QPushButton>
 #include <QTest>
@@ -149,6 +150,29 @@ class FeedSettingsTest : public QObject {
     WithNextModal([](QDialog& dialog) { dialog.reject(); });
     QVERIFY(!CFeedSettingsDlg::Modify(ui.engine, feed, nullptr));
     QVERIFY(!CFeedSettingsDlg::Modify(ui.engine, 99, nullptr));
+  }
+
+  // Tab goes down the fields, then down the buttons; the labels name the boxes.
+  void focusFollowsTheLayoutAndLabelsNameTheBoxes() {
+    CFeedSettingsDlg dialog(Doc(kPageFeed));
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    dialog.TitleEdit()->setFocus();
+    QStringList stops;
+    for (int i = 0; i < 5; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      stops << QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name);
+    }
+    // The summary shows no link, so it is no stop: back to the title.
+    QCOMPARE(stops, (QStringList{"Schedule", "OK", "Cancel", "Scrape...", "Title"}));
+
+    // Escape in the multi-line scrape list keeps the dialog and what was typed.
+    CScrapeSettingsDlg scrape("a~b");
+    scrape.show();
+    QTest::keyClicks(scrape.Edit(), ";c~d");
+    QTest::keyClick(scrape.Edit(), Qt::Key_Escape);
+    QVERIFY(scrape.isVisible());
+    QCOMPARE(scrape.Edit()->Text(), std::string(";c~da~b"));
   }
 
   void scrapeAndFindDialogsHandBackTheirText() {

@@ -1,5 +1,6 @@
 // The notification window: its queue, countdown, pinning and links.
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QTest>
 
@@ -175,6 +176,23 @@ class NotifyTest : public QObject {
     QVERIFY(owner_->Dialog() != nullptr);
   }
 
+  // Shown by a download it leaves the keyboard alone; the user's Tab
+  // enters it at its first link, and that pins it.
+  void tabEntersTheDisplayAtItsFirstLinkAndPins() {
+    Start(5);
+    Notify(feed_);
+    QVERIFY(Notify().testAttribute(Qt::WA_ShowWithoutActivating));
+    QCOMPARE(Notify().Display()->focusPolicy(), Qt::ClickFocus);
+    QVERIFY(!Notify().Display()->hasFocus());
+    QVERIFY(Notify().Display()->LinkCount() > 0);
+    QCOMPARE(Notify().SecondsLeft(), 5);
+    QApplication::setActiveWindow(&Notify());
+    QTest::keyClick(&Notify(), Qt::Key_Tab);
+    QVERIFY(Notify().Display()->hasFocus());
+    QCOMPARE(Notify().Display()->FocusedLink(), 0);
+    QCOMPARE(Notify().SecondsLeft(), 0);
+  }
+
   void itemDetailsOpenInTheViewer() {
     Start(5);
     Notify(feed_);
@@ -189,6 +207,7 @@ class NotifyTest : public QObject {
     QCOMPARE(viewer.History().Entries().size(), size_t{1});
     QVERIFY(viewer.History().Current().find("type=\"ItemDetails\"") != std::string::npos);
     QVERIFY(viewer.isVisible());
+    QTRY_VERIFY(viewer.Display()->hasFocus());
   }
 };
 

@@ -154,7 +154,12 @@ class ViewerTest : public QObject {
     QVERIFY(owner_->Start([this](CThreadDlgOwner& owner) { return new CViewerDlg(owner, ui_->engine, ui_->links); }));
     Show(MakeRequest(feed_, "Summary"));
     QCOMPARE(Viewer().geometry(), QRect(30, 40, 500, 400));
+    // Always the user's own request: the viewer is activated and takes the keys.
+    QVERIFY(!Viewer().testAttribute(Qt::WA_ShowWithoutActivating));
     QTRY_VERIFY(Viewer().Display()->hasFocus());
+    QCOMPARE(QApplication::activeWindow(), &Viewer());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!Viewer().isVisible());
   }
 
   void rightClickOffersTheLinkMenuAndCopiesTheAddress() {

@@ -1,6 +1,7 @@
 // The main dialog running under the offscreen platform: its keys, closing
 // with and without ExitOnClose, life without a tray, the screen saver
 // requests and what it saves at the end.
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -11,6 +12,8 @@
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -116,6 +119,16 @@ class NewsDialogTest : public QObject {
     engine.FeedListChanged();
   }
 
+  // A second feed, never downloaded: its line is the plain link form.
+  void AddOtherFeed() {
+    NewsEngine& engine = dialog_->Engine();
+    {
+      std::lock_guard lock(engine.Lock());
+      engine.Database().AddFeed("http://other.example/", "Other Feed");
+    }
+    engine.FeedListChanged();
+  }
+
   std::string FeedAttribute(const char* name) {
     NewsEngine& engine = dialog_->Engine();
     std::lock_guard lock(engine.Lock());
@@ -128,9 +141,40 @@ class NewsDialogTest : public QObject {
     return dialog_->findChild<Widget*>();
   }
 
+  markup::MarkupView* StatusLine() {
+    const QList<markup::MarkupView*> views = dialog_->findChildren<markup::MarkupView*>();
+    return views.size() == 2 ? views[0] : nullptr;
+  }
   markup::MarkupView* FeedList() {
     const QList<markup::MarkupView*> views = dialog_->findChildren<markup::MarkupView*>();
     return views.size() == 2 ? views[1] : nullptr;
+  }
+
+  // The feed list with the corpus feed (title and red new-count links) and
+  // a second feed, shown and active.
+  markup::MarkupView* ShowTwoFeeds() {
+    Start(1);
+    AddFeed();
+    AddOtherFeed();
+    dialog_->resize(500, 400);
+    if (!QTest::qWaitForWindowExposed(dialog_.get())) return nullptr;
+    QApplication::setActiveWindow(dialog_.get());
+    // Rebuilds of the list come at most every 250 ms.
+    const bool rebuilt =
+        QTest::qWaitFor([this] { return FeedList()->Text().find("Other Feed") != std::string::npos; });
+    return rebuilt ? FeedList() : nullptr;
+  }
+
+  // The entries of the popup menu that the next call opens, then closes it.
+  static void ReadNextPopup(std::vector<FeedMenuEntry>& entries, QString& defaultText) {
+    QTimer::singleShot(0, [&entries, &defaultText] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!menu) return;
+      for (QAction* action : menu->actions())
+        if (!action->isSeparator()) entries.push_back({action->data().toInt(), action->text(), action->isEnabled()});
+      defaultText = menu->defaultAction() ? menu->defaultAction()->text() : QString();
+      menu->close();
+    });
   }
 
  private slots:
@@ -237,6 +281,104 @@ class NewsDialogTest : public QObject {
     dialog_->RunCommand(kCmdFeedDelete);
     QCOMPARE(FeedAttribute("viewed"), std::string("(no feed)"));
     QTRY_VERIFY(list->Text().find("Liftoff News") == std::string::npos);
+  }
+
+  // The box, "Add" and "Menu", then (the status line showing no link) every
+  // link of the feed list in order; Enter asks for what a click asks for.
+  void tabReachesEveryFeedLinkInOrderAndEnterOpensWhatAClickOpens() {
+    markup::MarkupView* list = ShowTwoFeeds();
+    QVERIFY(list);
+    QCOMPARE(list->LinkCount(), 3);
+    Child<edit::TextEdit>()->setFocus();
+    QStringList stops;
+    for (int i = 0; i < 5; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget* focused = QApplication::focusWidget();
+      stops << (focused == list ? "link " + list->LinkName(list->FocusedLink())
+                                : QAccessible::queryAccessibleInterface(focused)->text(QAccessible::Name));
+    }
+    QCOMPARE(stops, (QStringList{"Add", "Menu", "link Liftoff News", "link " + list->LinkName(1), "link Other Feed"}));
+    QCOMPARE(list->LinkName(1).toInt() > 0, true);  // the red count of new items
+
+    QSignalSpy views(dialog_.get(), &NewsDialog::viewRequested);
+    QTest::keyClick(list, Qt::Key_Return);
+    QCOMPARE(views.size(), 1);
+    QCOMPARE(views[0][0].toString().trimmed(), QString("<NURL feedid=\"2\" type=\"Summary\"/>"));
+    const QRect other = list->LinkRect(2);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, other.center());
+    QCOMPARE(views.size(), 2);
+    QCOMPARE(views[1][0], views[0][0]);
+  }
+
+  void shiftF10OpensTheFeedMenuWithItsGreyingAndDefault() {
+    markup::MarkupView* list = ShowTwoFeeds();
+    QVERIFY(list);
+    list->setFocus();
+    list->FocusLink(1);  // the red new-count link
+    std::vector<FeedMenuEntry> entries;
+    QString defaultText;
+    ReadNextPopup(entries, defaultText);
+    QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(defaultText, QString("&View New"));
+    QCOMPARE(entries.size(), size_t{8});
+    QVERIFY(std::all_of(entries.begin(), entries.end(), [](const FeedMenuEntry& entry) { return entry.enabled; }));
+
+    entries.clear();
+    list->FocusLink(2);  // a feed with nothing new
+    ReadNextPopup(entries, defaultText);
+    QTest::keyClick(list, Qt::Key_Menu);
+    QCOMPARE(defaultText, QString("&View"));
+    QCOMPARE(entries.size(), size_t{8});
+    QCOMPARE(entries[0].text, QString("Mark As Read"));
+    QVERIFY(!entries[0].enabled);
+    QCOMPARE(entries[6].text, QString("&View New"));
+    QVERIFY(!entries[6].enabled && !entries[7].enabled && entries[1].enabled);
+  }
+
+  // A screen reader sees a child per feed link named by the feed's title;
+  // pressing it opens the view a click opens.
+  void screenReadersSeeEachFeedLinkAndPressingItOpensTheView() {
+    markup::MarkupView* list = ShowTwoFeeds();
+    QVERIFY(list);
+    QAccessibleInterface* feeds = QAccessible::queryAccessibleInterface(list);
+    QCOMPARE(feeds->text(QAccessible::Name), QString("Feeds"));
+    QCOMPARE(feeds->childCount(), 3);
+    QCOMPARE(feeds->child(0)->text(QAccessible::Name), QString("Liftoff News"));
+    QCOMPARE(feeds->child(2)->text(QAccessible::Name), QString("Other Feed"));
+    QCOMPARE(feeds->child(2)->role(), QAccessible::Link);
+    QCOMPARE(QAccessible::queryAccessibleInterface(Child<edit::TextEdit>())->text(QAccessible::Name),
+             QString("Feed address"));
+    QSignalSpy views(dialog_.get(), &NewsDialog::viewRequested);
+    feeds->child(0)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(views.size(), 1);
+    QCOMPARE(views[0][0].toString().trimmed(), QString("<NURL feedid=\"1\" type=\"Summary\"/>"));
+  }
+
+  void theStatusLinesErrorLinkOpensTheStatusMessages() {
+    Start(1);
+    dialog_->Engine().AddStatusMessage("http://broken.example/ could not be read");
+    dialog_->Engine().SetStatusLine("<A type=\"Errors\">error</A> http://broken.example/");
+    markup::MarkupView* status = StatusLine();
+    QTRY_COMPARE(status->LinkCount(), 1);
+    QSignalSpy views(dialog_.get(), &NewsDialog::viewRequested);
+    QTest::mouseClick(status->viewport(), Qt::LeftButton, {}, status->LinkRect(0).center());
+    QCOMPARE(views.size(), 1);
+    QCOMPARE(views[0][0].toString().trimmed(), QString("<NURL type=\"Errors\"/>"));
+  }
+
+  void escapeInTheViewerHidesTheViewerNotTheDialog() {
+    markup::MarkupView* list = ShowTwoFeeds();
+    QVERIFY(list);
+    QSignalSpy finished(dialog_.get(), &QDialog::finished);
+    list->setFocus();
+    list->FocusLink(0);
+    QTest::keyClick(list, Qt::Key_Return);
+    QTRY_VERIFY(VisibleViewer() != nullptr);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(VisibleViewer()->Display()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(VisibleViewer() == nullptr);
+    QVERIFY(dialog_->isVisible());
+    QCOMPARE(finished.size(), 0);
   }
 
   void closeWithExitOnCloseEndsTheDialogAndSavesTheFeeds() {

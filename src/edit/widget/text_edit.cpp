@@ -1,5 +1,6 @@
 #include "edit/widget/text_edit.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -14,6 +15,9 @@
 #include <string_view>
 
 #include "edit/edit_session.h"
+#include "edit/utf8_units.h"
+#include "edit/widget/text_edit_accessible.h"
+#include "markup/widget/accessible_text_events.h"
 #include "markup/widget/qt_text_measurer.h"
 #include "xml/xml_encoding.h"
 
@@ -56,6 +60,7 @@ struct TextEdit::Impl {
 
 TextEdit::TextEdit(Form form, QWidget* parent)
     : QAbstractScrollArea(parent), form_(form), impl_(std::make_unique<Impl>(form == Form::kMultiLine)) {
+  InstallTextEditAccessibility();
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -77,8 +82,14 @@ TextEdit::TextEdit(Form form, QWidget* parent)
   });
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &TextEdit::OnScrollAction);
   impl_->session.on_text_about_to_change = [this] { emit textAboutToChange(); };
-  impl_->session.on_text_changed = [this] { emit textChanged(); };
-  impl_->session.on_selection_changed = [this](int start, int end) { emit selectionChanged(start, end); };
+  impl_->session.on_text_changed = [this] {
+    if (QAccessible::isActive()) ReportTextEdited(*this, impl_->session.Model().LastChange());
+    emit textChanged();
+  };
+  impl_->session.on_selection_changed = [this](int start, int end) {
+    if (QAccessible::isActive()) ReportSelectionMoved(*this);
+    emit selectionChanged(start, end);
+  };
 }
 
 TextEdit::~TextEdit() = default;
@@ -86,8 +97,10 @@ TextEdit::~TextEdit() = default;
 // ---- text and selection
 
 void TextEdit::SetText(const std::string& utf8) {
+  const QString before = QAccessible::isActive() ? ToQString() : QString();
   impl_->session.SetText(utf8);
   Refresh();
+  if (QAccessible::isActive()) markup::ReportTextReplaced(this, before, ToQString());
   emit textChanged();
 }
 
@@ -117,12 +130,27 @@ void TextEdit::ReplaceSelection(const std::string& utf8) {
   Refresh();
 }
 
-void TextEdit::SetReadOnly(bool read_only) {
-  impl_->session.SetReadOnly(read_only);
-  setAttribute(Qt::WA_InputMethodEnabled, !read_only);
+void TextEdit::SetReadOnly(bool readOnly) {
+  impl_->session.SetReadOnly(readOnly);
+  setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
 }
 
 bool TextEdit::IsReadOnly() const { return impl_->session.ReadOnly(); }
+
+QRect TextEdit::CharacterRect(int offset) {
+  SyncClientSize();
+  EditSession& session = impl_->session;
+  const CaretPlace place = session.PlaceOf(offset);
+  if (place.height == 0) return {};
+  const CaretPlace next = session.PlaceOf(NextUnit(Text(), offset));
+  const int width = next.line == place.line && next.x > place.x ? next.x - place.x : 1;
+  return QRect(place.x, place.y, width, place.height);
+}
+
+int TextEdit::OffsetAt(const QPoint& point) {
+  SyncClientSize();
+  return impl_->session.HitAt(point.x(), point.y()).offset;
+}
 
 void TextEdit::SetColouring(bool on) {
   impl_->session.SetColouring(on);
@@ -297,7 +325,8 @@ void TextEdit::paintEvent(QPaintEvent*) {
 
 bool TextEdit::HandleCommandKey(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy)) Copy();
-  else if (event->matches(QKeySequence::Cut)) Cut();
+  // Shift+Delete is also Cut; without a selection it is Delete.
+  else if (event->matches(QKeySequence::Cut) && CanCut()) Cut();
   else if (event->matches(QKeySequence::Paste)) Paste();
   else if (event->matches(QKeySequence::Undo)) Undo();
   else if (event->matches(QKeySequence::Redo)) Redo();
@@ -339,7 +368,7 @@ bool TextEdit::HandleEditKey(QKeyEvent* event) {
       session.TypeLineBreak();
       return true;
     case Qt::Key_Escape:
-      if (session.CollapseSelection()) return true;
+      if (session.CollapseSelection() || form_ == Form::kMultiLine) return true;
       emit escapePressed();
       return false;
     case Qt::Key_Tab:

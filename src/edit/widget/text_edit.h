@@ -45,8 +45,14 @@ class TextEdit : public QAbstractScrollArea {
   void ReplaceSelection(const std::string& utf8);
 
   // A read-only box still selects and copies but refuses every change.
-  void SetReadOnly(bool read_only);
+  void SetReadOnly(bool readOnly);
   bool IsReadOnly() const;
+  bool IsMultiLine() const { return form_ == Form::kMultiLine; }
+
+  // For screen readers: where the character at a byte offset is drawn in the
+  // viewport (empty when out of view), and the offset under a point.
+  QRect CharacterRect(int offset);
+  int OffsetAt(const QPoint& point);
 
   // XML colouring of text that begins with '<'; on by default.
   void SetColouring(bool on);
@@ -82,7 +88,9 @@ class TextEdit : public QAbstractScrollArea {
   // Enter in the single-line form; the key then goes on to the dialog, whose
   // default button takes it.
   void enterPressed();
-  // Escape with nothing selected; the key then goes on to the dialog.
+  // Escape with nothing selected in the single-line form; the key then goes
+  // on to the dialog. The multi-line form keeps Escape: it never closes the
+  // dialog over the typed text.
   void escapePressed();
   // Right button released over the box; the owner opens its menu there.
   void contextMenuRequested(QPoint global);

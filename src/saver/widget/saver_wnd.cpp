@@ -37,6 +37,7 @@ CSaverWnd::CSaverWnd(NewsEngine& engine, uint32_t seed, EndReport onEnd)
   setAttribute(Qt::WA_DeleteOnClose);
   setAutoFillBackground(false);
   setWindowTitle(QString());
+  setAccessibleName(SaverScreens::kName);
   if (!IsPreview()) {
     setMouseTracking(true);
     setCursor(Qt::BlankCursor);
@@ -82,6 +83,14 @@ void CSaverWnd::Tick() {
   FollowParentWindow();
   screens_.Tick();
   canvas_.FinishStep();
+  TellWhatIsShown();
+}
+
+// Screen readers hear of each new feed and of a pause; the same words are
+// not said again.
+void CSaverWnd::TellWhatIsShown() {
+  const QString description = QString::fromStdString(DescribeScreen(screens_));
+  if (description != accessibleDescription()) setAccessibleDescription(description);
 }
 
 void CSaverWnd::FollowParentWindow() {
@@ -112,9 +121,7 @@ void CSaverWnd::CloseLater() { QMetaObject::invokeMethod(this, &QWidget::close, 
 void CSaverWnd::keyPressEvent(QKeyEvent* event) {
   // Shift and the like only prepare the key that matters.
   if (IsPreview() || IsModifierKey(event->key())) return;
-  const QString text = event->text();
-  const char32_t key = text.isEmpty() ? 0 : text.toUcs4().value(0);
-  if (input_.OnKey(key) == SaverInput::Verdict::kClose) CloseLater();
+  if (input_.OnKey(KeyLetter(event->key(), event->nativeScanCode())) == SaverInput::Verdict::kClose) CloseLater();
 }
 
 void CSaverWnd::mouseMoveEvent(QMouseEvent* event) {

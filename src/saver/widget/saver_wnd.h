@@ -43,7 +43,8 @@ class CSaverWnd : public QWidget {
   // nothing shown) when there is no such window.
   bool EmbedIn(unsigned long x11Window);
 
-  // One 20 ms step; the timer calls it.
+  // One 20 ms step; the timer calls it. The window's accessible description
+  // follows what it shows.
   void Tick();
 
   SaverScreens& Screens() { return screens_; }
@@ -64,6 +65,7 @@ class CSaverWnd : public QWidget {
  private:
   void SetUpScene();
   void FollowParentWindow();
+  void TellWhatIsShown();
   void CloseLater();
 
   QtAnimCanvas canvas_;
