@@ -30,11 +30,17 @@ int CountElements(const XmlDoc& doc) {
   return count;
 }
 
+// Names and messages are written whole: a NUL byte in them must not cut
+// the line short.
+void PrintWhole(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
 void PrintElements(const XmlDoc& doc) {
   for (int n = doc.GetFirstChild(0); n; n = doc.GetNextInDocumentOrder(n)) {
     const XmlDoc::ElementFacts facts = doc.GetElementFacts(n);
-    std::printf("%u\t%s\t%d\t%d\t%u\t%u\t%s\n", facts.level, doc.GetElementName(n).c_str(), facts.start, facts.length,
-                facts.startTagLength, facts.endTagLength, FlagNames(facts).c_str());
+    std::printf("%u\t", facts.level);
+    PrintWhole(doc.GetElementName(n));
+    std::printf("\t%d\t%d\t%u\t%u\t%s\n", facts.start, facts.length, facts.startTagLength, facts.endTagLength,
+                FlagNames(facts).c_str());
   }
 }
 
@@ -77,7 +83,8 @@ int RunXmlCommand(const Arguments& args, const GlobalOptions&) {
 
   XmlDoc doc;
   const bool wellFormed = doc.LoadFile(path);
-  std::printf("%s\n%s\n", doc.GetResultText().c_str(), wellFormed ? "well-formed" : "not well-formed");
+  PrintWhole(doc.GetResultText());
+  std::printf("\n%s\n", wellFormed ? "well-formed" : "not well-formed");
   if (countOnly)
     std::printf("elements %d\n", CountElements(doc));
   else

@@ -82,7 +82,7 @@ std::string ProgramFolder() {
   return folder.empty() ? folder : folder + "/.local/bin";
 }
 
-std::string ProgramPath() {
+std::string RunningProgram() {
   std::error_code error;
   const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string() : path.string();
@@ -113,7 +113,9 @@ Outcome CopyExecutable(const std::string& from, const std::string& to) {
 // Why the copy cannot be made, or the copy's own outcome.
 Outcome CopyProgramTo(const std::string& folder, const std::string& program, const std::string& target) {
   if (folder.empty()) return Outcome::Failure("unable to determine the ~/.local/bin folder location");
-  if (program.empty()) return Outcome::Failure("unable to determine executable pathname");
+  if (program.empty())
+    return Outcome::Failure("the tray program vrel, which runs the screen saver, was not found beside " +
+                            RunningProgram());
   return CopyExecutable(program, target);
 }
 
@@ -133,6 +135,20 @@ AddInput ReadAddText(std::string_view text) {
     TakeAsWebAddress(input.request);
   }
   return input;
+}
+
+std::string FindTrayProgram(const std::string& runningProgram) {
+  namespace fs = std::filesystem;
+  const fs::path running(runningProgram);
+  if (running.filename() == kTrayProgramName) return runningProgram;
+  // Installed side by side, or in the build tree as src/cli and src/app.
+  for (const fs::path& candidate : {running.parent_path() / kTrayProgramName,
+                                    running.parent_path().parent_path() / "app" / kTrayProgramName}) {
+    std::error_code error;
+    if (fs::is_regular_file(candidate, error) && access(candidate.c_str(), X_OK) == 0)
+      return candidate.lexically_normal().string();
+  }
+  return {};
 }
 
 Outcome AddFeedInput(NewsEngine& engine, std::string_view text) {
@@ -156,10 +172,9 @@ Outcome QueueAddRequest(NewsEngine& engine, DownloadRequest request) {
   return Outcome::Success();
 }
 
-Outcome InstallScreenSaver(NewsEngine& engine) {
+Outcome InstallScreenSaver(NewsEngine& engine, const std::string& program) {
   const std::string folder = ProgramFolder();
   const std::string target = folder + "/" + kScreenSaverFileName;
-  const std::string program = ProgramPath();
   const Outcome copied = CopyProgramTo(folder, program, target);
   std::string message;
   if (copied) {
@@ -176,5 +191,7 @@ Outcome InstallScreenSaver(NewsEngine& engine) {
   engine.AddStatusMessage("COPYSCR\r\n" + FormatUserDateTime(engine.CurrentTime()) + "\r\n" + MarkupAttribute(message));
   return copied ? Outcome::Success(std::move(message)) : Outcome::Failure(std::move(message));
 }
+
+Outcome InstallScreenSaver(NewsEngine& engine) { return InstallScreenSaver(engine, FindTrayProgram(RunningProgram())); }
 
 }  // namespace vrel

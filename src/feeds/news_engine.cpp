@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "feeds/feed_merge.h"
@@ -98,6 +100,9 @@ Outcome NewsEngine::ChangeDataFile(const std::string& path) {
     std::lock_guard lock(mutex_);
     if (path == database_.Path()) return Outcome::Success();
     if (access(path.c_str(), R_OK | W_OK) != 0) {
+      // Only a file that is not there receives the feeds: one that is there
+      // but cannot be used must not be written over.
+      if (errno != ENOENT) return Outcome::Failure("cannot use " + path + ": " + std::strerror(errno));
       if (Outcome moved = database_.MoveTo(path); !moved) return moved;
     } else {
       XmlDoc loaded;

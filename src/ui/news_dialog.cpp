@@ -352,11 +352,14 @@ void NewsDialog::changeEvent(QEvent* event) {
   if (!SystemTrayAvailable()) return;
   // Minimising leaves no task bar entry: the dialog goes to the tray, and
   // comes back from there as it was before.
+  // The window is withdrawn as a normal one: a window manager that is
+  // asked to withdraw an iconified window may leave its empty frame on the
+  // screen.
   QMetaObject::invokeMethod(
       this,
       [this] {
-        hide();
         setWindowState(windowState() & ~Qt::WindowMinimized);
+        hide();
       },
       Qt::QueuedConnection);
 }

@@ -30,6 +30,14 @@ TEST(XmlCommand, ReportsTheFirstErrorAndTheUnendedElements) {
             "1\ty\t3\t3\t3\t0\tFirstSibling,Unended\n");
 }
 
+TEST(XmlCommand, ANulByteInANameDoesNotCutTheLine) {
+  TempDir dir;
+  const std::string file = dir.File("nul.xml", std::string("<r><a\0b/></r>", 14));
+  CliResult result = RunCli({"xml", file});
+  EXPECT_NE(result.out.find(std::string("1\ta\0b\t3\t6\t6\t0\tFirstSibling\n", 24)), std::string::npos)
+      << result.out;
+}
+
 TEST(XmlCommand, CountsWithoutListing) {
   TempDir dir;
   const std::string file = dir.File("b.xml", "\xEF\xBB\xBF<r><i/><i/><i/></r>");

@@ -198,12 +198,20 @@ class HomeIn {
   std::string previous_;
 };
 
-TEST(ScreenSaver, CopyScrInstallsTheProgramInTheUsersBinFolder) {
+// A stand-in for the tray program, executable.
+std::string FakeTrayProgram(const std::string& path) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  test::WriteFile(path, "#!/bin/sh\n");
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+  return path;
+}
+
+TEST(ScreenSaver, TheTrayProgramIsInstalledInTheUsersBinFolder) {
   EngineFixture f;
   HomeIn home(f.dir.path());
   const std::string target = f.dir.Path(".local/bin/brackenfold News Reader.scr");
-  const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
-  ASSERT_TRUE(AddFeedInput(f.engine, "CopyScr"));
+  const std::string program = FakeTrayProgram(f.dir.Path("bin/vrel"));
+  ASSERT_TRUE(InstallScreenSaver(f.engine, program));
   EXPECT_EQ(ReadFile(target), ReadFile(program));
   struct stat info {};
   ASSERT_EQ(stat(target.c_str(), &info), 0);
@@ -214,22 +222,41 @@ TEST(ScreenSaver, CopyScrInstallsTheProgramInTheUsersBinFolder) {
                 "\r\nTo list it in XScreenSaver, add this line to the programs: list in ~/.xscreensaver:\r\n"
                 "&quot;brackenfold News&quot; &quot;" + target + "&quot; -root");
   // Again over the installed copy.
-  EXPECT_TRUE(InstallScreenSaver(f.engine));
+  EXPECT_TRUE(InstallScreenSaver(f.engine, program));
   EXPECT_FALSE(std::filesystem::exists(target + ".part"));
   EXPECT_EQ(f.engine.DownloadScheduler().QueuedRequests(), 0u);
+}
+
+// vrel-cli must install vrel, never itself: it finds vrel beside it, as
+// installed or in the build tree, and refuses when there is none.
+TEST(ScreenSaver, TheTrayProgramIsFoundBesideTheCommandLine) {
+  TempDir dir;
+  const std::string installed = FakeTrayProgram(dir.Path("usr/bin/vrel"));
+  EXPECT_EQ(FindTrayProgram(dir.Path("usr/bin/vrel-cli")), installed);
+  EXPECT_EQ(FindTrayProgram(installed), installed);
+  const std::string built = FakeTrayProgram(dir.Path("build/src/app/vrel"));
+  EXPECT_EQ(FindTrayProgram(dir.Path("build/src/cli/vrel-cli")), built);
+  EXPECT_EQ(FindTrayProgram(dir.Path("elsewhere/vrel-cli")), "");
+
+  EngineFixture f;
+  HomeIn home(f.dir.path());
+  const Outcome refused = AddFeedInput(f.engine, "CopyScr");  // the test program has no vrel beside it
+  EXPECT_FALSE(refused);
+  EXPECT_NE(refused.Message().find("the tray program vrel"), std::string::npos) << refused.Message();
+  EXPECT_FALSE(std::filesystem::exists(f.dir.Path(".local/bin/brackenfold News Reader.scr")));
 }
 
 TEST(ScreenSaver, ACopyThatFailsIsReported) {
   EngineFixture f;
   HomeIn home(f.dir.path());
+  const std::string program = FakeTrayProgram(f.dir.Path("bin/vrel"));
   test::WriteFile(f.dir.Path(".local"), "a file where the folder belongs");
   const std::string target = f.dir.Path(".local/bin/brackenfold News Reader.scr");
-  EXPECT_FALSE(InstallScreenSaver(f.engine));
+  EXPECT_FALSE(InstallScreenSaver(f.engine, program));
   const std::string line = f.engine.StatusLine();
   EXPECT_EQ(line.rfind("<A type=\"Errors\">Copy error</A> ", 0), 0u) << line;
   const std::string error = line.substr(line.find("</A> ") + 5);
   EXPECT_FALSE(error.empty());
-  const std::string program = std::filesystem::read_symlink("/proc/self/exe").string();
   EXPECT_EQ(f.engine.StatusMessages().front(), "COPYSCR\r\n" + FormatUserDateTime(f.now) + "\r\nAttempted to copy " +
                                                    program + " to " + target + "\r\n" + error);
 }

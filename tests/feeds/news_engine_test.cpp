@@ -233,6 +233,34 @@ TEST(DataFile, AnUnreadableNewFileChangesNothing) {
   EXPECT_EQ(f.settings.GetString("DataFile"), "");
 }
 
+// A file that is there but may not be written is refused, never replaced.
+// Root may write any file, so the test drops to another user in a child.
+TEST(DataFile, AnExistingFileThatCannotBeWrittenIsRefusedAndKept) {
+  TempDir dir;
+  const std::string oldPath = dir.Path("old.xml");
+  const std::string other = dir.Path("theirs.xml");
+  WriteFile(oldPath, kThreeFeeds);
+  WriteFile(other, "<FEEDSTATUS><FEED uri=\"http://theirs/\"/></FEEDSTATUS>");
+  std::filesystem::permissions(other, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                          std::filesystem::perms::others_read);
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  std::filesystem::permissions(oldPath, std::filesystem::perms::all);
+  EXPECT_EXIT(
+      {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        MemorySettingsStore settings;
+        NewsEngine engine(settings);
+        engine.OpenDataFile(oldPath);
+        const Outcome changed = engine.ChangeDataFile(other);
+        _exit(!changed && changed.Message().find("Permission denied") != std::string::npos &&
+                      engine.Database().Path() == oldPath
+                  ? 0
+                  : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ReadFile(other), "<FEEDSTATUS><FEED uri=\"http://theirs/\"/></FEEDSTATUS>");
+}
+
 TEST(StatusMessages, NewestFirstAtMostTen) {
   EngineFixture f;
   for (int i = 1; i <= 11; ++i) f.engine.AddStatusMessage("message " + std::to_string(i) + "\r\n\r\n");

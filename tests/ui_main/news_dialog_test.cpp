@@ -71,6 +71,21 @@ class TestDialog : public NewsDialog {
   bool SystemTrayAvailable() const override { return trayAvailable; }
 };
 
+// Whether the window was still minimised when it was hidden.
+struct WindowStateAtHide : QObject {
+  explicit WindowStateAtHide(QWidget& window) : window_(window) { window.installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Hide && !event->spontaneous()) {  // not the minimising itself
+      hidden = true;
+      minimisedWhenHidden = window_.isMinimized();
+    }
+    return false;
+  }
+  QWidget& window_;
+  bool hidden = false;
+  bool minimisedWhenHidden = false;
+};
+
 QAction* ActionFor(QMenu& menu, int command) {
   for (QAction* action : menu.actions())
     if (!action->isSeparator() && action->data().toInt() == command) return action;
@@ -415,10 +430,15 @@ class NewsDialogTest : public QObject {
     QCOMPARE(finished.size(), 1);
   }
 
+  // The dialog is withdrawn as a normal window, never as an iconified one
+  // (which a window manager may leave as an empty frame on the screen).
   void minimisingHidesInTheTray() {
     Start(1);
+    WindowStateAtHide spy(*dialog_);
     dialog_->showMinimized();
     QTRY_VERIFY(!dialog_->isVisible());
+    QVERIFY(spy.hidden);
+    QVERIFY(!spy.minimisedWhenHidden);
     dialog_->ShowFromTray();
     QVERIFY(dialog_->isVisible());
     QVERIFY(!dialog_->isMinimized());
