@@ -97,11 +97,9 @@ class CleanCopyWriter {
 
   void WriteAttributes(int element, const ItemMarks* marks) {
     bool hasFirstTime = false, hasSeq = false, hasVisited = false;
-    for (int i = 0;; ++i) {
-      const std::string name = doc_.GetAttributeName(i);
-      if (name.empty()) break;
-      const std::string stored = doc_.GetAttribute(element, name.c_str());
-      std::string_view value = stored;
+    for (const XmlDoc::Attribute& attribute : doc_.GetAttributes(element)) {
+      const std::string& name = attribute.name;
+      std::string_view value = attribute.value;
       if (marks && Take(name, "firsttime", hasFirstTime)) value = marks->firstTime;
       if (marks && Take(name, "seq", hasSeq)) value = marks->seq;
       if (marks && marks->visited && Take(name, "visited", hasVisited)) value = "1";
