@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "feeds/control_chars.h"
 #include "feeds/feed_merge.h"
 #include "feeds/time_stamp.h"
 #include "feeds/view_request.h"
@@ -91,7 +92,7 @@ Outcome NewsEngine::MergeDownload(const std::string& address, std::string_view t
   if (address.empty()) return Outcome::Failure("no address");
   XmlDoc download;
   if (Outcome parsed = ParseDownload(text, download); !parsed) return parsed;
-  const std::string title = DownloadedFeedTitle(download, address);
+  const std::string title = DropControls(DownloadedFeedTitle(download, address));
   const std::string now = Now();
   {
     std::lock_guard lock(mutex_);
