@@ -19,6 +19,7 @@
 #include "feeds/add_feed.h"
 #include "feeds/news_engine.h"
 #include "feeds/scheduler.h"
+#include "markup/markup_terminal.h"
 
 namespace vrel::cli {
 namespace {
@@ -66,7 +67,7 @@ class ProgressLine {
   ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) {}
   void Show(size_t done, size_t total, const DownloadRequest& request) {
     if (!shown_) return;
-    const std::string& name = request.title.empty() ? request.address : request.title;
+    const std::string name = TerminalText(request.title.empty() ? request.address : request.title);
     std::fprintf(stderr, "\r\033[K%zu/%zu %s", done, total, name.c_str());
     std::fflush(stderr);
   }

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "feeds/ini_settings_store.h"
+#include "markup/markup_terminal.h"
 #include "xml/xml_encoding.h"
 
 namespace vrel::cli {
@@ -81,8 +82,7 @@ Session::Session(const GlobalOptions& options) : store_(ChooseStore(options)), e
   } else {
     engine_.OpenDataFile(options.dataPath);
   }
-  for (const std::string& message : engine_.StatusMessages())
-    std::fprintf(stderr, "vrel-cli: %s\n", PlainText(message).c_str());
+  for (const std::string& message : engine_.StatusMessages()) PrintLine(stderr, "vrel-cli: " + PlainText(message));
 }
 
 bool Session::Save() {
@@ -103,17 +103,22 @@ std::string PlainText(std::string_view markup) {
       text += c;
     }
   }
-  return FromMarkupText(text);
+  return TerminalText(FromMarkupText(text));
+}
+
+void PrintLine(std::FILE* out, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fputc('\n', out);
 }
 
 void StatusLinePrinter::StatusLineChanged(const std::string& text) {
-  std::printf("%s\n", PlainText(text).c_str());
+  PrintLine(stdout, PlainText(text));
   std::fflush(stdout);
 }
 
 void PrintLatestStatusMessage(const NewsEngine& engine, std::FILE* out) {
   const std::vector<std::string> messages = engine.StatusMessages();
-  if (!messages.empty()) std::fprintf(out, "%s\n", PlainText(messages.front()).c_str());
+  if (!messages.empty()) PrintLine(out, PlainText(messages.front()));
 }
 
 const DownloadResult& AwaitDownload(Download& download) {

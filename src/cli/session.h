@@ -37,8 +37,12 @@ class Session {
 // other data files are left alone.
 bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options);
 
-// Mark-up as plain text: tags dropped, references decoded, lines ended by LF.
+// Mark-up as plain text: tags dropped, references decoded, lines ended by
+// LF, and whatever a feed put in it that a terminal would obey left out.
 std::string PlainText(std::string_view markup);
+
+// Writes the whole text (a NUL included) and a line feed.
+void PrintLine(std::FILE* out, std::string_view text);
 
 // Prints each new status line as plain text on standard output.
 class StatusLinePrinter : public NewsObserver {

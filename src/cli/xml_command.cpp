@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cli/commands.h"
+#include "markup/markup_terminal.h"
 #include "xml/xml_doc.h"
 
 namespace vrel::cli {
@@ -33,8 +34,8 @@ int CountElements(const XmlDoc& doc) {
 void PrintElements(const XmlDoc& doc) {
   for (int n = doc.GetFirstChild(0); n; n = doc.GetNextInDocumentOrder(n)) {
     const XmlDoc::ElementFacts facts = doc.GetElementFacts(n);
-    std::printf("%u\t%s\t%d\t%d\t%u\t%u\t%s\n", facts.level, doc.GetElementName(n).c_str(), facts.start, facts.length,
-                facts.startTagLength, facts.endTagLength, FlagNames(facts).c_str());
+    std::printf("%u\t%s\t%d\t%d\t%u\t%u\t%s\n", facts.level, TerminalText(doc.GetElementName(n)).c_str(),
+                facts.start, facts.length, facts.startTagLength, facts.endTagLength, FlagNames(facts).c_str());
   }
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "feeds/control_chars.h"
 #include "feeds/news_engine.h"
 #include "xml/xml_doc.h"
 #include "xml/xml_encoding.h"
@@ -76,7 +77,7 @@ void AppendAttribute(std::string& out, const char* name, std::string_view value)
   out += ' ';
   out += name;
   out += "=\"";
-  out += ToMarkupText(value, XmlDoc::EscapeQuotes);
+  out += ToMarkupText(DropControls(value), XmlDoc::EscapeQuotes);
   out += '"';
 }
 

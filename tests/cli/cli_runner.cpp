@@ -10,7 +10,6 @@
 #include <sstream>
 
 namespace vrel::test {
-namespace {
 
 std::string ReadWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -18,8 +17,6 @@ std::string ReadWhole(const std::string& path) {
   text << in.rdbuf();
   return text.str();
 }
-
-}  // namespace
 
 // Standard output and error go to files, so neither pipe can fill up and
 // block the child.

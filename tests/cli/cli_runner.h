@@ -16,4 +16,6 @@ struct CliResult {
 
 CliResult RunCli(const std::vector<std::string>& args);
 
+std::string ReadWhole(const std::string& path);  // "" when it cannot be read
+
 }  // namespace vrel::test
