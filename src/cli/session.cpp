@@ -63,6 +63,11 @@ bool ChangesDataFile(const std::string& command) {
   return kChanging.count(command) != 0;
 }
 
+[[noreturn]] void Refuse(const std::string& why) {
+  PrintLine(stderr, "vrel-cli: " + why);
+  std::exit(1);
+}
+
 }  // namespace
 
 bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options) {
@@ -77,17 +82,22 @@ bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions&
 }
 
 Session::Session(const GlobalOptions& options) : store_(ChooseStore(options)), engine_(*store_) {
-  if (options.dataPath.empty()) {
-    engine_.Start();
-  } else {
-    engine_.OpenDataFile(options.dataPath);
-  }
+  const std::string path = ChooseDataFile(options);
+  const Outcome loaded = engine_.LoadDataFile(path);
   for (const std::string& message : engine_.StatusMessages()) PrintLine(stderr, "vrel-cli: " + PlainText(message));
+  if (!loaded) Refuse(loaded.Message());
+}
+
+// As the tray program chooses it, unless --data names it.
+std::string Session::ChooseDataFile(const GlobalOptions& options) {
+  if (!options.dataPath.empty()) return options.dataPath;
+  if (const Outcome loaded = engine_.LoadSettings(); !loaded) engine_.AddStatusMessage(loaded.Message());
+  return engine_.Settings().dataFile;
 }
 
 bool Session::Save() {
   const Outcome saved = engine_.Save();
-  if (!saved) std::fprintf(stderr, "vrel-cli: %s\n", saved.Message().c_str());
+  if (!saved.Message().empty()) PrintLine(stderr, "vrel-cli: " + saved.Message());
   return saved.Ok();
 }
 

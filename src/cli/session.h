@@ -18,7 +18,8 @@ namespace vrel::cli {
 class Session {
  public:
   // An explicit --data PATH leaves the configured data file alone. Problems
-  // with the data file found at loading are printed.
+  // with the data file found at loading are printed; a file that cannot be
+  // used ends vrel-cli with status 1, as no command can work without it.
   explicit Session(const GlobalOptions& options);
 
   NewsEngine& Engine() { return engine_; }
@@ -26,6 +27,8 @@ class Session {
   bool Save();
 
  private:
+  std::string ChooseDataFile(const GlobalOptions& options);
+
   std::unique_ptr<SettingsStore> store_;
   NewsEngine engine_;
 };

@@ -92,6 +92,13 @@ class CleanCopyWriter {
     }
   }
 
+  // The start tag of an element that has children, its end tag left to the caller.
+  std::string StartTag(int element) {
+    WriteNameAndAttributes(element, nullptr);
+    out_ += ">\r\n";
+    return std::move(out_);
+  }
+
  private:
   // Writes the current element; true, with its first child selected, when it
   // has child elements whose end tag is still to be written.
@@ -100,15 +107,19 @@ class CleanCopyWriter {
     const ItemMarks* marks = nextMark_ < marks_.size() && marks_[nextMark_].element == element
                                  ? &marks_[nextMark_++]
                                  : nullptr;
-    out_ += '<';
-    out_ += NameOf(element);
-    WriteAttributes(element, marks);
+    WriteNameAndAttributes(element, marks);
     if (doc_.FindChildElement(nullptr)) {
       out_ += ">\r\n";
       return true;
     }
     WriteLeafContent(element);
     return false;
+  }
+
+  void WriteNameAndAttributes(int element, const ItemMarks* marks) {
+    out_ += '<';
+    out_ += NameOf(element);
+    WriteAttributes(element, marks);
   }
 
   // Names and values lose their forbidden controls.
@@ -225,6 +236,11 @@ MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* 
 std::string CleanCopyText(XmlDoc& doc) {
   const std::vector<ItemMarks> none;
   return CleanCopyWriter(doc, none).Write();
+}
+
+std::string CleanStartTag(XmlDoc& doc, int element) {
+  const std::vector<ItemMarks> none;
+  return CleanCopyWriter(doc, none).StartTag(element);
 }
 
 bool FirstSeenAfterViewed(std::string_view firstTime, const std::optional<TimeStamp>& viewed) {

@@ -35,6 +35,8 @@ MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* 
 // kept in order, text only in leaf elements (as CDATA when it has a line
 // break or began with a CDATA section), comments and formatting dropped.
 std::string CleanCopyText(XmlDoc& doc);
+// The start tag of element in that style, as for an element with children.
+std::string CleanStartTag(XmlDoc& doc, int element);
 
 // An item is new when not visited and first seen after the feed was viewed;
 // a "firsttime" that is no valid time stamp is never new.

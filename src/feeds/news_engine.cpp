@@ -38,10 +38,16 @@ void NewsEngine::Start() {
   OpenDataFile(settings_.dataFile);
 }
 
-void NewsEngine::OpenDataFile(const std::string& path) {
+Outcome NewsEngine::LoadDataFile(const std::string& path) {
   std::lock_guard lock(mutex_);
   settings_.dataFile = path;
-  if (const Outcome loaded = database_.Load(path, Now()); !loaded) AddStatusMessage(loaded.Message());
+  Outcome loaded = database_.Load(path, Now());
+  if (loaded && !loaded.Message().empty()) AddStatusMessage(loaded.Message());
+  return loaded;
+}
+
+void NewsEngine::OpenDataFile(const std::string& path) {
+  if (const Outcome loaded = LoadDataFile(path); !loaded) AddStatusMessage(loaded.Message());
 }
 
 Outcome NewsEngine::Save() {

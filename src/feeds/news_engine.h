@@ -69,7 +69,11 @@ class NewsEngine {
   // stays the one the database uses.
   void ReloadSettings();
 
-  // Loads the database from path; a damaged file is reported in StatusMessages.
+  // Loads the database from path; a damaged file is reported in
+  // StatusMessages. Fails, leaving the database empty and without a file,
+  // when path is no file it can use (a folder, say).
+  Outcome LoadDataFile(const std::string& path);
+  // LoadDataFile with the failure, too, in StatusMessages.
   void OpenDataFile(const std::string& path);
   // LoadSettings and OpenDataFile; problems go to StatusMessages.
   void Start();
