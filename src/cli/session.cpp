@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <thread>
 
 #include "feeds/ini_settings_store.h"
@@ -58,11 +57,6 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
 }
 
-bool ChangesDataFile(const std::string& command) {
-  static const std::set<std::string> kChanging = {"add", "delete", "import", "merge", "open", "read", "run", "set", "update"};
-  return kChanging.count(command) != 0;
-}
-
 [[noreturn]] void Refuse(const std::string& why) {
   PrintLine(stderr, "vrel-cli: " + why);
   std::exit(1);
@@ -71,7 +65,7 @@ bool ChangesDataFile(const std::string& command) {
 }  // namespace
 
 bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options) {
-  if (!ChangesDataFile(command)) return false;
+  if (!options.changesDataFile) return false;
   if (!options.dataPath.empty() && !SameFile(options.dataPath, IniSettingsStore().GetString("DataFile"))) return false;
   if (!TrayProgramRuns()) return false;
   std::fprintf(stderr,
@@ -83,6 +77,7 @@ bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions&
 
 Session::Session(const GlobalOptions& options) : store_(ChooseStore(options)), engine_(*store_) {
   const std::string path = ChooseDataFile(options);
+  if (options.changesDataFile) LockDataFile(path);
   const Outcome loaded = engine_.LoadDataFile(path);
   for (const std::string& message : engine_.StatusMessages()) PrintLine(stderr, "vrel-cli: " + PlainText(message));
   if (!loaded) Refuse(loaded.Message());
@@ -93,6 +88,14 @@ std::string Session::ChooseDataFile(const GlobalOptions& options) {
   if (!options.dataPath.empty()) return options.dataPath;
   if (const Outcome loaded = engine_.LoadSettings(); !loaded) engine_.AddStatusMessage(loaded.Message());
   return engine_.Settings().dataFile;
+}
+
+void Session::LockDataFile(const std::string& path) {
+  const Outcome locked = engine_.LockDataFile(path, kDataFileLockWait, [](const std::string& why) {
+    PrintLine(stderr, "vrel-cli: " + why + "; waiting for it");
+    std::fflush(stderr);
+  });
+  if (!locked) Refuse(locked.Message());
 }
 
 bool Session::Save() {

@@ -17,9 +17,12 @@ namespace vrel::cli {
 
 class Session {
  public:
-  // An explicit --data PATH leaves the configured data file alone. Problems
-  // with the data file found at loading are printed; a file that cannot be
-  // used ends vrel-cli with status 1, as no command can work without it.
+  // An explicit --data PATH leaves the configured data file alone. For a
+  // command that changes the data file the session holds the file's lock
+  // from here until it ends. Problems with the data file found at loading
+  // are printed; a file that cannot be used, or that another vrel or
+  // vrel-cli kept holding, ends vrel-cli with status 1, as no command can
+  // work without it.
   explicit Session(const GlobalOptions& options);
 
   NewsEngine& Engine() { return engine_; }
@@ -28,6 +31,7 @@ class Session {
 
  private:
   std::string ChooseDataFile(const GlobalOptions& options);
+  void LockDataFile(const std::string& path);
 
   std::unique_ptr<SettingsStore> store_;
   NewsEngine engine_;
@@ -36,8 +40,10 @@ class Session {
 // While the tray program vrel runs, it keeps the data file in memory and
 // saves it at exit; a command that changed the file meanwhile would be
 // overwritten or would overwrite the program's work. Such commands are
-// refused on that file (true, after printing why); reading commands and
-// other data files are left alone.
+// refused on that file at once (true, after printing why) when the
+// program answers at its socket, with advice; reading commands and other
+// data files are left alone. Where the socket is elsewhere (another
+// XDG_RUNTIME_DIR) the data file's lock refuses them all the same.
 bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options);
 
 // Mark-up as plain text: tags dropped, references decoded, lines ended by

@@ -38,9 +38,25 @@ void NewsEngine::Start() {
   OpenDataFile(settings_.dataFile);
 }
 
+Outcome NewsEngine::LockDataFile(const std::string& path, std::chrono::milliseconds wait,
+                                 const std::function<void(const std::string&)>& waiting) {
+  if (dataFileLock_.Holds(path)) return Outcome::Success();
+  DataFileLock lock;
+  if (Outcome taken = lock.Acquire(path, wait, waiting); !taken) return taken;
+  dataFileLock_ = std::move(lock);
+  lockWait_ = wait;
+  return Outcome::Success();
+}
+
 Outcome NewsEngine::LoadDataFile(const std::string& path) {
   std::lock_guard lock(mutex_);
   settings_.dataFile = path;
+  if (dataFileLock_.Held()) {
+    if (Outcome locked = LockDataFile(path, lockWait_); !locked) {
+      database_.Replace(XmlDoc(), "");
+      return locked;
+    }
+  }
   Outcome loaded = database_.Load(path, Now());
   if (loaded && !loaded.Message().empty()) AddStatusMessage(loaded.Message());
   return loaded;
@@ -61,10 +77,18 @@ Outcome NewsEngine::SaveIfModified() {
 }
 
 Outcome NewsEngine::ChangeDataFile(const std::string& path) {
-  bool replaced = false;
   {
     std::lock_guard lock(mutex_);
     if (path == database_.Path()) return Outcome::Success();
+  }
+  // Taken before the switch, without keeping the readers waiting, and kept
+  // only when the switch succeeds.
+  DataFileLock newLock;
+  if (dataFileLock_.Held() && !dataFileLock_.Holds(path))
+    if (Outcome taken = newLock.Acquire(path, lockWait_); !taken) return taken;
+  bool replaced = false;
+  {
+    std::lock_guard lock(mutex_);
     if (access(path.c_str(), R_OK | W_OK) != 0) {
       if (Outcome moved = database_.MoveTo(path); !moved) return moved;
     } else {
@@ -80,6 +104,7 @@ Outcome NewsEngine::ChangeDataFile(const std::string& path) {
       if (observer_) observer_->DataFileReplaced();
     }
     settings_.dataFile = path;
+    if (newLock.Held()) dataFileLock_ = std::move(newLock);
   }
   if (replaced) FeedListChanged();
   return store_.SetDataFile(path);
