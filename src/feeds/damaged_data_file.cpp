@@ -70,6 +70,16 @@ void DropCutItems(XmlDoc& salvaged, const std::set<int32_t>& cutStarts) {
   }
 }
 
+// NAME.damaged-STAMP, then NAME.damaged-STAMP-2 and on.
+std::string CopyName(const std::string& path, const std::string& stamp, int copy) {
+  std::string name = path + ".damaged-" + stamp;
+  if (copy > 1) {
+    name += '-';
+    name += std::to_string(copy);
+  }
+  return name;
+}
+
 }  // namespace
 
 // Parse errors flatten what follows them, so FEED elements are looked for
@@ -113,7 +123,7 @@ Outcome KeepDamagedCopy(const std::string& path, const std::string& stamp) {
   if (const std::string kept = FindKeptCopy(path); !kept.empty())
     return Outcome::Success("The damaged data file " + path + " is kept as " + kept);
   for (int copy = 1; copy <= kMaxCopiesPerStamp; ++copy) {
-    const std::string kept = path + ".damaged-" + stamp + (copy == 1 ? "" : "-" + std::to_string(copy));
+    const std::string kept = CopyName(path, stamp, copy);
     error.clear();
     if (fs::copy_file(path, kept, fs::copy_options::none, error))
       return Outcome::Success("The damaged data file " + path + " is kept as " + kept);

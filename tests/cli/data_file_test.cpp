@@ -18,12 +18,8 @@ namespace {
 using namespace std::chrono_literals;
 constexpr auto npos = std::string::npos;
 
-const char kFeed[] =
-    "<rss version=\"2.0\"><channel><title>%s</title><item><title>one</title></item></channel></rss>";
-
 std::string Feed(const std::string& title) {
-  std::string text = kFeed;
-  return text.replace(text.find("%s"), 2, title);
+  return "<rss version=\"2.0\"><channel><title>" + title + "</title><item><title>one</title></item></channel></rss>";
 }
 
 // Polls for what another process does, for a few seconds at most.
