@@ -36,6 +36,16 @@ Outcome CheckUsable(const std::string& path) {
   return Outcome::Success();
 }
 
+// A FEED's start tag (alone, or written "/>") with its "feedid" set to id.
+std::string StartTagWithId(std::string_view startTag, const std::string& id) {
+  XmlDoc tag;
+  tag.SetDocumentText(startTag);
+  tag.SetPositions(0, 0, 0);
+  tag.FindElement(nullptr);
+  tag.SetAttribute("feedid", id);
+  return tag.GetDocumentText();
+}
+
 void ClearModified(XmlDoc& doc) { doc.SetDocumentFlags(doc.GetDocumentFlags() & ~XmlDoc::Modified); }
 
 }  // namespace
@@ -107,14 +117,28 @@ void FeedDatabase::Replace(XmlDoc&& doc, const std::string& path) {
 }
 
 // Feed identifiers hold for one run only; the file's values are replaced.
+// The start tags that change are put into a new text in one pass: an edit
+// for each FEED would move every element behind it each time, and after the
+// first feed was deleted every FEED changes.
 void FeedDatabase::Renumber() {
   nextFeedId_ = 1;
-  doc_.SetPositions(0, 0, 0);
-  if (!doc_.FindElement(nullptr)) return;
-  while (doc_.FindChildElement("FEED")) {
+  const std::string& text = doc_.GetDocumentText();
+  std::string renumbered;
+  size_t copied = 0;
+  ForEachFeed(doc_, [&] {
+    const int feed = doc_.GetCurrentPosition();
     const std::string id = std::to_string(nextFeedId_++);
-    if (doc_.GetChildAttribute("feedid") != id) doc_.SetChildAttribute("feedid", id);
-  }
+    if (doc_.GetAttribute(feed, "feedid") == id) return;
+    const XmlDoc::ElementFacts facts = doc_.GetElementFacts(feed);
+    renumbered.append(text, copied, size_t(facts.start) - copied);
+    renumbered += StartTagWithId(std::string_view(text).substr(size_t(facts.start), facts.startTagLength), id);
+    copied = size_t(facts.start) + facts.startTagLength;
+  });
+  if (copied == 0) return;
+  renumbered.append(text, copied);
+  const uint32_t flags = doc_.GetDocumentFlags();
+  doc_.SetDocumentText(renumbered);
+  doc_.SetDocumentFlags(flags | XmlDoc::Modified);
 }
 
 Outcome FeedDatabase::SaveTo(const std::string& path) {

@@ -85,6 +85,11 @@ TEST(DataFile, FeedsAreRenumberedAtLoadAndFoundByAddressOrId) {
   f.engine.OpenDataFile(path);
   std::lock_guard lock(f.engine.Lock());
   FeedDatabase& db = f.engine.Database();
+  // Only the identifiers change, byte for byte.
+  std::string renumbered = kThreeFeeds;
+  size_t at = 0;
+  for (const char* id : {"1", "2", "3"}) renumbered.replace(at = renumbered.find("feedid=\"", at) + 8, 1, id);
+  EXPECT_EQ(db.Document().GetDocumentText(), renumbered);
   for (const auto& [id, uri] : {std::pair{1, "http://a/"}, {2, "http://b/"}, {3, "http://c/"}}) {
     ASSERT_TRUE(db.FindFeedById(id));
     EXPECT_EQ(db.Document().GetAttribute("uri"), uri);
