@@ -27,6 +27,11 @@ constexpr char kProgramTitle[] = "brackenfold News Reader";
 
 bool WaitsForFirstInstance(char mode) { return mode == 'S' || mode == 'C'; }
 
+// The data file the reader's start chooses (see NewsEngine::LoadSettings).
+std::string ChosenDataFile(SettingsStore& store) {
+  return FeedDatabase::ChooseDataPath(ReaderSettings(store).Read().dataFile);
+}
+
 // What the screen saver windows ask of the main dialog.
 class SaverLink : public saver::SaverHost {
  public:
@@ -94,6 +99,15 @@ int NewsApp::RunFirstInstance(const StartRequest& request) {
 
   QtSettingsStore store;
   ui::NewsDialog dialog(store);
+  // Held until the program ends, after its last save: no vrel-cli (run
+  // from cron, say, where the socket is not found) changes the file behind
+  // the program's back, nor a reader of another runtime folder.
+  const std::string dataFile = ChosenDataFile(store);
+  if (const Outcome locked = dialog.Engine().LockDataFile(dataFile, kDataFileLockWait); !locked) {
+    std::fprintf(stderr, "vrel: %s: %s\n", dataFile.c_str(), locked.Message().c_str());
+    QMessageBox::critical(nullptr, kProgramTitle, QString::fromStdString(locked.Message() + "\n\n" + dataFile));
+    return 1;
+  }
   dialog.SetStartFlags(StartFlagsFor(request));
   SaverLink saverLink(dialog);
   dialog.SetScreenSaverWindows(
@@ -117,7 +131,7 @@ int NewsApp::RunXScreenSaverHack(unsigned long window) {
     return 1;
   }
   QtSettingsStore store;
-  return saver::RunSaverInForeignWindow(window, FeedDatabase::ChooseDataPath(ReaderSettings(store).Read().dataFile));
+  return saver::RunSaverInForeignWindow(window, ChosenDataFile(store));
 }
 
 }  // namespace vrel::app

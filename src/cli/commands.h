@@ -10,8 +10,9 @@ namespace vrel::cli {
 using Arguments = std::vector<std::string>;
 
 struct GlobalOptions {
-  std::string dataPath;  // --data PATH
-  bool markup = false;   // --markup: print views as mark-up
+  std::string dataPath;          // --data PATH
+  bool markup = false;           // --markup: print views as mark-up
+  bool changesDataFile = false;  // the command saves the data file
 };
 
 int RunXmlCommand(const Arguments& args, const GlobalOptions& options);

@@ -20,6 +20,7 @@
 #include "feeds/add_feed.h"
 #include "feeds/news_engine.h"
 #include "feeds/scheduler.h"
+#include "markup/markup_terminal.h"
 
 namespace vrel::cli {
 namespace {
@@ -81,7 +82,7 @@ class UpdateProgress : public NewsObserver {
       PrintLatestStatusMessage(engine_, stderr);
     }
     if (!shown_) return;
-    const std::string& name = request.title.empty() ? request.address : request.title;
+    const std::string name = TerminalText(request.title.empty() ? request.address : request.title);
     std::fprintf(stderr, "\r\033[K%zu/%zu %s", done_, total_, name.c_str());
     std::fflush(stderr);
   }

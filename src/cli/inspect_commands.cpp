@@ -10,6 +10,7 @@
 #include "cli/session.h"
 #include "feeds/feed_merge.h"
 #include "feeds/feed_reader.h"
+#include "markup/markup_terminal.h"
 #include "net/download.h"
 #include "xml/xml_doc.h"
 #include "xml/xml_encoding.h"
@@ -25,11 +26,12 @@ bool ReadInput(const std::string& path, std::string& text) {
   return false;
 }
 
-// One output field: tabs and line breaks inside it become blanks.
+// One output field: tabs and line breaks inside it become blanks, and
+// nothing a terminal would obey is left.
 std::string Field(std::string text) {
   for (char& c : text)
     if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  return text;
+  return TerminalText(text);
 }
 
 void PrintItems(FeedReader& reader) {
@@ -43,7 +45,7 @@ void PrintItems(FeedReader& reader) {
       if (i > 0) line += '\t';
       line += Field(fields[i]);
     }
-    std::printf("%s\n", line.c_str());
+    PrintLine(stdout, line);
   }
 }
 

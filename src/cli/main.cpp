@@ -12,11 +12,17 @@ namespace {
 using vrel::cli::Arguments;
 using vrel::cli::GlobalOptions;
 
+// Whether a command saves the data file: such a command holds the file's
+// lock from loading to saving, so that no other vrel or vrel-cli changes it
+// meanwhile; the others read the file as it was last saved.
+enum Access : bool { kReads = false, kChanges = true };
+
 struct Command {
   const char* name;
   const char* usage;
   const char* summary;
   int (*run)(const Arguments&, const GlobalOptions&);
+  Access access = kReads;
 };
 
 const Command kCommands[] = {
@@ -24,12 +30,12 @@ const Command kCommands[] = {
      vrel::cli::RunXmlCommand},
     {"inspect", "inspect FILE|ADDRESS", "download a feed and list its items", vrel::cli::RunInspectCommand},
     {"merge", "merge ADDRESS FILE", "merge FILE as a download of ADDRESS into the data file",
-     vrel::cli::RunMergeCommand},
+     vrel::cli::RunMergeCommand, kChanges},
     {"add", "add TEXT", "add a feed as the Add box does (address, scrape(LIST)ADDRESS or COPYSCR)",
-     vrel::cli::RunAddCommand},
+     vrel::cli::RunAddCommand, kChanges},
     {"update", "update [FEEDID|ADDRESS...]", "download the given feeds now, or all feeds",
-     vrel::cli::RunUpdateCommand},
-    {"run", "run", "keep the feeds up to date until interrupted", vrel::cli::RunRunCommand},
+     vrel::cli::RunUpdateCommand, kChanges},
+    {"run", "run", "keep the feeds up to date until interrupted", vrel::cli::RunRunCommand, kChanges},
     {"list", "list", "the feed list with new and total item counts", vrel::cli::RunListCommand},
     {"status", "status", "the status line", vrel::cli::RunStatusCommand},
     {"show", "show FEEDID [--brief] [--new]", "one feed: full or brief, all or new items",
@@ -38,14 +44,15 @@ const Command kCommands[] = {
     {"item", "item FEEDID FIRSTTIME SEQ", "one item's details", vrel::cli::RunItemCommand},
     {"search", "search TEXT", "items whose title, author or text contain TEXT", vrel::cli::RunSearchCommand},
     {"messages", "messages", "the status messages", vrel::cli::RunMessagesCommand},
-    {"read", "read FEEDID|all", "mark a feed, or all feeds, as read", vrel::cli::RunReadCommand},
-    {"delete", "delete FEEDID", "remove a feed and everything stored in it", vrel::cli::RunDeleteCommand},
+    {"read", "read FEEDID|all", "mark a feed, or all feeds, as read", vrel::cli::RunReadCommand, kChanges},
+    {"delete", "delete FEEDID", "remove a feed and everything stored in it", vrel::cli::RunDeleteCommand,
+     kChanges},
     {"set", "set FEEDID [--title T] [--period P] [--scrape LIST]", "change a feed's settings",
-     vrel::cli::RunSetCommand},
+     vrel::cli::RunSetCommand, kChanges},
     {"open", "open FEEDID FIRSTTIME SEQ", "open an item's address in the browser and mark it visited",
-     vrel::cli::RunOpenCommand},
+     vrel::cli::RunOpenCommand, kChanges},
     {"import", "import FILE", "add the feeds of an OPML file that are not in the data file yet",
-     vrel::cli::RunImportCommand},
+     vrel::cli::RunImportCommand, kChanges},
     {"export", "export [FILE]", "write the feeds as OPML 2.0 to FILE or standard output",
      vrel::cli::RunExportCommand},
 };
@@ -108,6 +115,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vrel-cli: unknown command '%s' (see vrel-cli --help)\n", argv[i]);
     return 2;
   }
+  options.changesDataFile = command->access == kChanges;
   if (vrel::cli::RefuseWhileTrayProgramRuns(command->name, options)) return 1;
   return command->run(Arguments(argv + i + 1, argv + argc), options);
 }

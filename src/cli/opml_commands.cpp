@@ -32,7 +32,8 @@ int RunExportCommand(const Arguments& args, const GlobalOptions& options) {
   Session session(options);
   if (args.empty()) {
     int exported = 0, leftOut = 0;
-    std::fputs(ExportOpmlText(session.Engine(), exported, leftOut).c_str(), stdout);
+    const std::string text = ExportOpmlText(session.Engine(), exported, leftOut);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
   const Outcome exported = ExportOpmlFile(session.Engine(), args[0]);

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <thread>
 
 #include "feeds/ini_settings_store.h"
+#include "markup/markup_terminal.h"
 #include "xml/xml_encoding.h"
 
 namespace vrel::cli {
@@ -57,15 +57,15 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
 }
 
-bool ChangesDataFile(const std::string& command) {
-  static const std::set<std::string> kChanging = {"add", "delete", "import", "merge", "open", "read", "run", "set", "update"};
-  return kChanging.count(command) != 0;
+[[noreturn]] void Refuse(const std::string& why) {
+  PrintLine(stderr, "vrel-cli: " + why);
+  std::exit(1);
 }
 
 }  // namespace
 
 bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options) {
-  if (!ChangesDataFile(command)) return false;
+  if (!options.changesDataFile) return false;
   if (!options.dataPath.empty() && !SameFile(options.dataPath, IniSettingsStore().GetString("DataFile"))) return false;
   if (!TrayProgramRuns()) return false;
   std::fprintf(stderr,
@@ -76,18 +76,31 @@ bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions&
 }
 
 Session::Session(const GlobalOptions& options) : store_(ChooseStore(options)), engine_(*store_) {
-  if (options.dataPath.empty()) {
-    engine_.Start();
-  } else {
-    engine_.OpenDataFile(options.dataPath);
-  }
-  for (const std::string& message : engine_.StatusMessages())
-    std::fprintf(stderr, "vrel-cli: %s\n", PlainText(message).c_str());
+  const std::string path = ChooseDataFile(options);
+  if (options.changesDataFile) LockDataFile(path);
+  const Outcome loaded = engine_.LoadDataFile(path);
+  for (const std::string& message : engine_.StatusMessages()) PrintLine(stderr, "vrel-cli: " + PlainText(message));
+  if (!loaded) Refuse(loaded.Message());
+}
+
+// As the tray program chooses it, unless --data names it.
+std::string Session::ChooseDataFile(const GlobalOptions& options) {
+  if (!options.dataPath.empty()) return options.dataPath;
+  if (const Outcome loaded = engine_.LoadSettings(); !loaded) engine_.AddStatusMessage(loaded.Message());
+  return engine_.Settings().dataFile;
+}
+
+void Session::LockDataFile(const std::string& path) {
+  const Outcome locked = engine_.LockDataFile(path, kDataFileLockWait, [](const std::string& why) {
+    PrintLine(stderr, "vrel-cli: " + why + "; waiting for it");
+    std::fflush(stderr);
+  });
+  if (!locked) Refuse(locked.Message());
 }
 
 bool Session::Save() {
   const Outcome saved = engine_.Save();
-  if (!saved) std::fprintf(stderr, "vrel-cli: %s\n", saved.Message().c_str());
+  if (!saved.Message().empty()) PrintLine(stderr, "vrel-cli: " + saved.Message());
   return saved.Ok();
 }
 
@@ -103,17 +116,22 @@ std::string PlainText(std::string_view markup) {
       text += c;
     }
   }
-  return FromMarkupText(text);
+  return TerminalText(FromMarkupText(text));
+}
+
+void PrintLine(std::FILE* out, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fputc('\n', out);
 }
 
 void StatusLinePrinter::StatusLineChanged(const std::string& text) {
-  std::printf("%s\n", PlainText(text).c_str());
+  PrintLine(stdout, PlainText(text));
   std::fflush(stdout);
 }
 
 void PrintLatestStatusMessage(const NewsEngine& engine, std::FILE* out) {
   const std::vector<std::string> messages = engine.StatusMessages();
-  if (!messages.empty()) std::fprintf(out, "%s\n", PlainText(messages.front()).c_str());
+  if (!messages.empty()) PrintLine(out, PlainText(messages.front()));
 }
 
 const DownloadResult& AwaitDownload(Download& download) {

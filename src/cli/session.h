@@ -17,8 +17,12 @@ namespace vrel::cli {
 
 class Session {
  public:
-  // An explicit --data PATH leaves the configured data file alone. Problems
-  // with the data file found at loading are printed.
+  // An explicit --data PATH leaves the configured data file alone. For a
+  // command that changes the data file the session holds the file's lock
+  // from here until it ends. Problems with the data file found at loading
+  // are printed; a file that cannot be used, or that another vrel or
+  // vrel-cli kept holding, ends vrel-cli with status 1, as no command can
+  // work without it.
   explicit Session(const GlobalOptions& options);
 
   NewsEngine& Engine() { return engine_; }
@@ -26,6 +30,9 @@ class Session {
   bool Save();
 
  private:
+  std::string ChooseDataFile(const GlobalOptions& options);
+  void LockDataFile(const std::string& path);
+
   std::unique_ptr<SettingsStore> store_;
   NewsEngine engine_;
 };
@@ -33,12 +40,18 @@ class Session {
 // While the tray program vrel runs, it keeps the data file in memory and
 // saves it at exit; a command that changed the file meanwhile would be
 // overwritten or would overwrite the program's work. Such commands are
-// refused on that file (true, after printing why); reading commands and
-// other data files are left alone.
+// refused on that file at once (true, after printing why) when the
+// program answers at its socket, with advice; reading commands and other
+// data files are left alone. Where the socket is elsewhere (another
+// XDG_RUNTIME_DIR) the data file's lock refuses them all the same.
 bool RefuseWhileTrayProgramRuns(const std::string& command, const GlobalOptions& options);
 
-// Mark-up as plain text: tags dropped, references decoded, lines ended by LF.
+// Mark-up as plain text: tags dropped, references decoded, lines ended by
+// LF, and whatever a feed put in it that a terminal would obey left out.
 std::string PlainText(std::string_view markup);
+
+// Writes the whole text (a NUL included) and a line feed.
+void PrintLine(std::FILE* out, std::string_view text);
 
 // Prints each new status line as plain text on standard output.
 class StatusLinePrinter : public NewsObserver {

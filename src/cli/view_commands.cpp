@@ -25,8 +25,9 @@ int Usage(const char* usage) {
 }
 
 void PrintMarkup(const std::string& markup, const GlobalOptions& options) {
-  const std::string text = options.markup ? markup : MarkupToTerminal(markup, isatty(STDOUT_FILENO) == 1);
-  std::fputs(text.c_str(), stdout);
+  const std::string text =
+      options.markup ? TerminalText(markup, true) : MarkupToTerminal(markup, isatty(STDOUT_FILENO) == 1);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
 }
 
@@ -209,7 +210,7 @@ int RunOpenCommand(const Arguments& args, const GlobalOptions& options) {
     PrintLatestStatusMessage(engine, stderr);
     return 1;
   }
-  std::printf("opened %s\n", found.link.c_str());
+  PrintLine(stdout, "opened " + TerminalText(found.link));
   return 0;
 }
 

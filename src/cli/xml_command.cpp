@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "cli/commands.h"
@@ -30,15 +31,29 @@ int CountElements(const XmlDoc& doc) {
   return count;
 }
 
-// Names and messages are written whole: a NUL byte in them must not cut
-// the line short.
-void PrintWhole(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+// Names and messages are written whole, a control character as \xNN: a
+// NUL byte must not cut the line short, an escape must not reach the
+// terminal, a tab must not make a column.
+void PrintVisible(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      shown += escaped;
+    } else {
+      shown += c;
+    }
+  }
+  std::fwrite(shown.data(), 1, shown.size(), stdout);
+}
 
 void PrintElements(const XmlDoc& doc) {
   for (int n = doc.GetFirstChild(0); n; n = doc.GetNextInDocumentOrder(n)) {
     const XmlDoc::ElementFacts facts = doc.GetElementFacts(n);
     std::printf("%u\t", facts.level);
-    PrintWhole(doc.GetElementName(n));
+    PrintVisible(doc.GetElementName(n));
     std::printf("\t%d\t%d\t%u\t%u\t%s\n", facts.start, facts.length, facts.startTagLength, facts.endTagLength,
                 FlagNames(facts).c_str());
   }
@@ -83,7 +98,7 @@ int RunXmlCommand(const Arguments& args, const GlobalOptions&) {
 
   XmlDoc doc;
   const bool wellFormed = doc.LoadFile(path);
-  PrintWhole(doc.GetResultText());
+  PrintVisible(doc.GetResultText());
   std::printf("\n%s\n", wellFormed ? "well-formed" : "not well-formed");
   if (countOnly)
     std::printf("elements %d\n", CountElements(doc));

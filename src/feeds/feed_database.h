@@ -21,8 +21,8 @@ void ForEachFeed(XmlDoc& db, const std::function<void()>& visit);
 
 class FeedDatabase {
  public:
-  // The configured path when that file can be read and written, otherwise
-  // feedstatus.xml in the current directory.
+  // The configured path when that names a file that can be read and
+  // written, otherwise feedstatus.xml in the current directory.
   static std::string ChooseDataPath(const std::string& configured);
 
   XmlDoc& Document() { return doc_; }
@@ -30,16 +30,19 @@ class FeedDatabase {
   int NextFeedId() const { return nextFeedId_; }
 
   // Loads the file at path (a missing or empty file gives an empty database)
-  // and numbers the feeds from 1. A file that exists but cannot be parsed is
-  // copied beside itself as path + ".damaged-" + stamp, and what can still be
-  // read of it is kept; the failure then says so.
+  // and numbers the feeds from 1; temporary files of saves that were killed
+  // are removed. Of a file that cannot be parsed the feeds that can still be
+  // read are kept, and the success says so; the file itself is kept beside
+  // it (see KeepDamagedCopy) when it is first saved over, under a name made
+  // with stamp. Fails, with no file chosen, when path names a folder or
+  // anything else that is no file, or a file that cannot be read.
   Outcome Load(const std::string& path, const std::string& stamp);
 
   // Makes a loaded document the database, numbered from 1, at path.
   void Replace(XmlDoc&& doc, const std::string& path);
 
-  // Atomic writes of the whole document. A damaged file that could not be
-  // copied aside is never written over.
+  // Atomic writes of the whole document. A damaged file is kept aside first
+  // (the success then says where) and never written over when it could not be.
   Outcome Save() { return SaveTo(path_); }
   Outcome SaveTo(const std::string& path);
   Outcome SaveIfModified() { return doc_.IsModified() ? Save() : Outcome::Success(); }
@@ -69,14 +72,13 @@ class FeedDatabase {
 
  private:
   bool FindFeed(const char* attribute, std::string_view value);
-  Outcome RefusesToSave(const std::string& path) const;
+  Outcome PrepareToWrite(const std::string& path);
   void Renumber();
-  std::string KeepDamagedFile(const std::string& stamp);
-  void SalvageDamaged();
+  std::string SalvageDamaged(const std::string& stamp);
 
   XmlDoc doc_;
   std::string path_;
-  std::string unkeptDamagedPath_;
+  std::string damagedStamp_;  // set while path_ holds a damaged file not yet kept aside
   int nextFeedId_ = 1;
 };
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "feeds/linked_address.h"
 #include "net/ascii_text.h"
 #include "net/download.h"
 #include "xml/xml_encoding.h"
@@ -150,7 +151,7 @@ std::string FindFeedLink(std::string_view page, const std::string& pageUrl) {
       if (!resolved.empty()) base = resolved;
     } else if (tag.name == "link" && IsFeedLink(tag)) {
       const std::string address = ResolveUrl(base, std::string(Trimmed(tag.Attribute("href"))));
-      if (!address.empty()) return address;
+      if (MayFollowLink(pageUrl, address)) return address;
     }
   }
   return {};

@@ -13,8 +13,8 @@ namespace vrel {
 bool LooksLikeHtmlPage(std::string_view text, std::string_view contentType);
 
 // The address of the first RSS, Atom or JSON Feed link of an HTML page,
-// resolved against the page's own address (or its <base href>); empty when
-// the page names no feed.
+// resolved against the page's own address (or its <base href>), that the
+// page may lead to (see MayFollowLink); empty when the page names no feed.
 std::string FindFeedLink(std::string_view page, const std::string& pageUrl);
 
 }  // namespace vrel

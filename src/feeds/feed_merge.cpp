@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "feeds/control_chars.h"
 #include "xml/xml_encoding.h"
 
 namespace vrel {
@@ -27,6 +28,21 @@ struct StoredItem {
 
 using ItemKey = std::pair<std::string, std::string>;  // title, link
 
+// The stored copy holds a feed's text without its forbidden controls (as
+// U+FFFD in text, dropped from attributes), the download still with them:
+// a key leaves out both, so that an item is known again either way.
+std::string Comparable(std::string_view text) {
+  constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  std::string kept;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, kReplacement.size(), kReplacement) == 0) i += kReplacement.size() - 1;
+    else if (!IsForbiddenControl(text[i])) kept += text[i];
+  }
+  return kept;
+}
+
+ItemKey KeyOf(std::string_view title, std::string_view link) { return {Comparable(title), Comparable(link)}; }
+
 struct ItemKeyHash {
   size_t operator()(const ItemKey& key) const {
     const size_t h = std::hash<std::string>()(key.first);
@@ -43,7 +59,7 @@ StoredItems IndexStoredItems(XmlDoc& database) {
   FeedReader stored = FeedReader::ForStoredFeed(database);
   while (stored.NextItem()) {
     stored.ReadItem(FieldTitle | FieldLink | FieldFirstTime | FieldSeq | FieldVisited);
-    items.try_emplace(ItemKey(stored.Title(), stored.Link()),
+    items.try_emplace(KeyOf(stored.Title(), stored.Link()),
                       StoredItem{stored.FirstTime(), stored.Seq(), stored.Visited()});
   }
   return items;
@@ -76,6 +92,13 @@ class CleanCopyWriter {
     }
   }
 
+  // The start tag of an element that has children, its end tag left to the caller.
+  std::string StartTag(int element) {
+    WriteNameAndAttributes(element, nullptr);
+    out_ += ">\r\n";
+    return std::move(out_);
+  }
+
  private:
   // Writes the current element; true, with its first child selected, when it
   // has child elements whose end tag is still to be written.
@@ -86,13 +109,11 @@ class CleanCopyWriter {
                                  : nullptr;
     if (!marks && CopiedAsWritten(element)) {
       const XmlDoc::ElementFacts facts = doc_.GetElementFacts(element);
-      out_.append(doc_.GetDocumentText(), size_t(facts.start), size_t(facts.length));
+      out_ += ReplaceControls(std::string_view(doc_.GetDocumentText()).substr(size_t(facts.start), size_t(facts.length)));
       out_ += "\r\n";
       return false;
     }
-    out_ += '<';
-    out_ += doc_.GetElementName(element);
-    WriteAttributes(element, marks);
+    WriteNameAndAttributes(element, marks);
     if (doc_.FindChildElement(nullptr)) {
       out_ += ">\r\n";
       return true;
@@ -111,13 +132,21 @@ class CleanCopyWriter {
     return doc_.GetElementFacts(marks_[nextMark_].element).start >= facts.start + facts.length;
   }
 
+  void WriteNameAndAttributes(int element, const ItemMarks* marks) {
+    out_ += '<';
+    out_ += NameOf(element);
+    WriteAttributes(element, marks);
+  }
+
+  // Names and values lose their forbidden controls.
+  std::string NameOf(int element) const { return DropControls(doc_.GetElementName(element)); }
+
   void WriteAttributes(int element, const ItemMarks* marks) {
     bool hasFirstTime = false, hasSeq = false, hasVisited = false;
-    for (int i = 0;; ++i) {
-      const std::string name = doc_.GetAttributeName(i);
-      if (name.empty()) break;
-      const std::string stored = doc_.GetAttribute(element, name.c_str());
-      std::string_view value = stored;
+    for (const XmlDoc::Attribute& attribute : doc_.GetAttributes(element)) {
+      const std::string name = DropControls(attribute.name);
+      if (name.empty()) continue;  // it was made of nothing else
+      std::string_view value = attribute.value;
       if (marks && Take(name, "firsttime", hasFirstTime)) value = marks->firstTime;
       if (marks && Take(name, "seq", hasSeq)) value = marks->seq;
       if (marks && marks->visited && Take(name, "visited", hasVisited)) value = "1";
@@ -140,12 +169,12 @@ class CleanCopyWriter {
     out_ += ' ';
     out_ += name;
     out_ += "=\"";
-    out_ += ToMarkupText(value, XmlDoc::EscapeQuotes);
+    out_ += ToMarkupText(DropControls(value), XmlDoc::EscapeQuotes);
     out_ += '"';
   }
 
   void WriteLeafContent(int element) {
-    const std::string text = doc_.GetContent(element);
+    const std::string text = ReplaceControls(doc_.GetContent(element));
     if (text.empty()) {
       out_ += "/>\r\n";
       return;
@@ -166,7 +195,7 @@ class CleanCopyWriter {
 
   void WriteEndTag(int element) {
     out_ += "</";
-    out_ += doc_.GetElementName(element);
+    out_ += NameOf(element);
     out_ += ">\r\n";
   }
 
@@ -203,7 +232,7 @@ MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* 
       fresh.ReadItem(FieldTitle | FieldLink);
       ItemMarks& item = marks.emplace_back();
       item.element = fresh.ItemPosition();
-      const auto found = stored.find(ItemKey(fresh.Title(), fresh.Link()));
+      const auto found = stored.find(KeyOf(fresh.Title(), fresh.Link()));
       if (found != stored.end()) {
         item.seq = found->second.seq;
         item.visited = found->second.visited != 0;
@@ -223,6 +252,11 @@ MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* 
 std::string CleanCopyText(XmlDoc& doc) {
   const std::vector<ItemMarks> none;
   return CleanCopyWriter(doc, none).Write();
+}
+
+std::string CleanStartTag(XmlDoc& doc, int element) {
+  const std::vector<ItemMarks> none;
+  return CleanCopyWriter(doc, none).StartTag(element);
 }
 
 bool FirstSeenAfterViewed(std::string_view firstTime, const std::optional<TimeStamp>& viewed) {

@@ -37,6 +37,8 @@ MergedCopy MergeItemHistory(XmlDoc& download, std::string_view address, XmlDoc* 
 // An XHTML construct, whose text between child elements is content, is kept
 // as written.
 std::string CleanCopyText(XmlDoc& doc);
+// The start tag of element in that style, as for an element with children.
+std::string CleanStartTag(XmlDoc& doc, int element);
 
 // An item is new when not visited and first seen after the feed was viewed;
 // a "firsttime" that is no valid time stamp is never new.

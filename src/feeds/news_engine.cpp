@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "feeds/control_chars.h"
 #include "feeds/feed_merge.h"
 #include "feeds/time_stamp.h"
 #include "feeds/view_request.h"
@@ -42,10 +43,32 @@ void NewsEngine::Start() {
   OpenDataFile(settings_.dataFile);
 }
 
-void NewsEngine::OpenDataFile(const std::string& path) {
+Outcome NewsEngine::LockDataFile(const std::string& path, std::chrono::milliseconds wait,
+                                 const std::function<void(const std::string&)>& waiting) {
+  if (dataFileLock_.Holds(path)) return Outcome::Success();
+  DataFileLock lock;
+  if (Outcome taken = lock.Acquire(path, wait, waiting); !taken) return taken;
+  dataFileLock_ = std::move(lock);
+  lockWait_ = wait;
+  return Outcome::Success();
+}
+
+Outcome NewsEngine::LoadDataFile(const std::string& path) {
   std::lock_guard lock(mutex_);
   settings_.dataFile = path;
-  if (const Outcome loaded = database_.Load(path, Now()); !loaded) AddStatusMessage(loaded.Message());
+  if (dataFileLock_.Held()) {
+    if (Outcome locked = LockDataFile(path, lockWait_); !locked) {
+      database_.Replace(XmlDoc(), "");
+      return locked;
+    }
+  }
+  Outcome loaded = database_.Load(path, Now());
+  if (loaded && !loaded.Message().empty()) AddStatusMessage(loaded.Message());
+  return loaded;
+}
+
+void NewsEngine::OpenDataFile(const std::string& path) {
+  if (const Outcome loaded = LoadDataFile(path); !loaded) AddStatusMessage(loaded.Message());
 }
 
 Outcome NewsEngine::Save() {
@@ -74,10 +97,12 @@ void NewsEngine::SaveSnapshot() {
   DataFileSnapshot snapshot;
   {
     std::lock_guard lock(mutex_);
-    if (const Outcome taken = database_.TakeSnapshot(snapshot); !taken) {
+    const Outcome taken = database_.TakeSnapshot(snapshot);
+    if (!taken) {
       NoteBackgroundSave(taken);
       return;
     }
+    if (!taken.Message().empty()) AddStatusMessage(taken.Message());  // a damaged file kept aside
   }
   NoteBackgroundSave(saveWriter_(snapshot));
 }
@@ -95,10 +120,18 @@ void NewsEngine::NoteBackgroundSave(const Outcome& written) {
 
 Outcome NewsEngine::ChangeDataFile(const std::string& path) {
   WaitForSave();
-  bool replaced = false;
   {
     std::lock_guard lock(mutex_);
     if (path == database_.Path()) return Outcome::Success();
+  }
+  // Taken before the switch, without keeping the readers waiting, and kept
+  // only when the switch succeeds.
+  DataFileLock newLock;
+  if (dataFileLock_.Held() && !dataFileLock_.Holds(path))
+    if (Outcome taken = newLock.Acquire(path, lockWait_); !taken) return taken;
+  bool replaced = false;
+  {
+    std::lock_guard lock(mutex_);
     if (access(path.c_str(), R_OK | W_OK) != 0) {
       // Only a file that is not there receives the feeds: one that is there
       // but cannot be used must not be written over.
@@ -117,6 +150,7 @@ Outcome NewsEngine::ChangeDataFile(const std::string& path) {
       if (observer_) observer_->DataFileReplaced();
     }
     settings_.dataFile = path;
+    if (newLock.Held()) dataFileLock_ = std::move(newLock);
   }
   if (replaced) FeedListChanged();
   return store_.SetDataFile(path);
@@ -135,7 +169,7 @@ Outcome NewsEngine::MergeDownload(const std::string& address, std::string_view t
   if (address.empty()) return Outcome::Failure("no address");
   XmlDoc download;
   if (Outcome parsed = ParseDownload(text, download); !parsed) return parsed;
-  const std::string title = DownloadedFeedTitle(download, address);
+  const std::string title = DropControls(DownloadedFeedTitle(download, address));
   const std::string now = Now();
   {
     std::lock_guard lock(mutex_);

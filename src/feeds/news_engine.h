@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "feeds/background_saver.h"
+#include "feeds/data_file_lock.h"
 #include "feeds/feed_database.h"
 #include "feeds/outcome.h"
 #include "feeds/reader_settings.h"
@@ -78,7 +79,22 @@ class NewsEngine {
   // stays the one the database uses.
   void ReloadSettings();
 
-  // Loads the database from path; a damaged file is reported in StatusMessages.
+  // Takes the lock of the data file at path (see DataFileLock), waiting up
+  // to wait for another vrel or vrel-cli to let go of it; waiting, when
+  // given, is told the refusal once the wait begins. Call it before loading
+  // the file: vrel holds the lock for its whole run, vrel-cli while a
+  // command that changes the file runs. Once the engine holds a lock, it
+  // holds the lock of every data file it loads or changes to.
+  Outcome LockDataFile(const std::string& path, std::chrono::milliseconds wait,
+                       const std::function<void(const std::string&)>& waiting = {});
+
+  // Loads the database from path; a damaged file is reported in
+  // StatusMessages. Fails, leaving the database empty and without a file,
+  // when path is no file it can use (a folder, say) or when another process
+  // holds the file and the engine holds locks (waited for as long as
+  // LockDataFile was told).
+  Outcome LoadDataFile(const std::string& path);
+  // LoadDataFile with the failure, too, in StatusMessages.
   void OpenDataFile(const std::string& path);
   // LoadSettings and OpenDataFile; problems go to StatusMessages.
   void Start();
@@ -102,8 +118,10 @@ class NewsEngine {
   // Points the reader at another data file: a missing one receives the
   // current database, an existing one replaces it after the current
   // database was saved where it came from; queued and running downloads,
-  // which belong to the old database, are dropped then. A failure to write
-  // "DataFile" is reported, though the database has moved.
+  // which belong to the old database, are dropped then. A file that another
+  // process holds is refused when the engine holds locks; on success the
+  // new file's lock replaces the old one's. A failure to write "DataFile" is
+  // reported, though the database has moved.
   Outcome ChangeDataFile(const std::string& path);
 
   // What the Settings dialog applies: a new data file first; only when that
@@ -151,6 +169,8 @@ class NewsEngine {
   Clock clock_;
   NewsObserver* observer_ = nullptr;
   mutable std::recursive_mutex mutex_;
+  DataFileLock dataFileLock_;  // before the database: let go of only after its last save
+  std::chrono::milliseconds lockWait_{0};
   FeedDatabase database_;
   std::vector<int> recentFeeds_;
   std::vector<std::string> statusMessages_;  // newest first

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "feeds/control_chars.h"
+#include "feeds/linked_address.h"
 #include "feeds/news_engine.h"
 #include "xml/xml_doc.h"
 #include "xml/xml_encoding.h"
@@ -76,7 +78,7 @@ void AppendAttribute(std::string& out, const char* name, std::string_view value)
   out += ' ';
   out += name;
   out += "=\"";
-  out += ToMarkupText(value, XmlDoc::EscapeQuotes);
+  out += ToMarkupText(DropControls(value), XmlDoc::EscapeQuotes);
   out += '"';
 }
 
@@ -88,15 +90,17 @@ Outcome ImportOpmlFile(NewsEngine& engine, const std::string& path) {
   const int body = OpmlBody(doc, path, reason);
   if (body == 0) return Outcome::Failure("Cannot import " + path + ": " + reason);
   const std::vector<OpmlFeed> feeds = CollectFeeds(doc, body);
-  int added = 0, skipped = 0;
+  int added = 0, skipped = 0, refused = 0;
   {
     std::lock_guard lock(engine.Lock());
     FeedDatabase& database = engine.Database();
     // One pass over the database instead of a search per imported feed.
     std::unordered_set<std::string> known = FeedAddresses(database.Document());
     for (const OpmlFeed& feed : feeds) {
-      if (known.insert(feed.address).second) {
-        database.AddFeed(feed.address, feed.title);
+      if (!MayFollowLink(path, feed.address)) {
+        ++refused;
+      } else if (known.insert(feed.address).second) {
+        database.AddFeed(feed.address, DropControls(feed.title));
         ++added;
       } else {
         ++skipped;
@@ -104,8 +108,10 @@ Outcome ImportOpmlFile(NewsEngine& engine, const std::string& path) {
     }
   }
   if (added > 0) engine.FeedListChanged();
-  return Outcome::Success("Imported " + path + ": " + Plural(added, "feed") + " added, " + std::to_string(skipped) +
-                          " already present");
+  std::string report = "Imported " + path + ": " + Plural(added, "feed") + " added, " + std::to_string(skipped) +
+                       " already present";
+  if (refused > 0) report += ", " + std::to_string(refused) + " refused (not an http, https or local address)";
+  return Outcome::Success(std::move(report));
 }
 
 std::string ExportOpmlText(NewsEngine& engine, int& exported, int& leftOut) {

@@ -12,8 +12,9 @@ namespace vrel {
 class NewsEngine;
 
 // Adds every outline with an "xmlUrl" (nested ones too) that the database
-// does not have yet; the success says how many were added and how many the
-// database had. A file that cannot be read or parsed adds nothing.
+// does not have yet; the success says how many were added, how many the
+// database had and how many were refused: only http, https and local
+// addresses are taken. A file that cannot be read or parsed adds nothing.
 Outcome ImportOpmlFile(NewsEngine& engine, const std::string& path);
 
 // Writes every XML feed of the database to path as OPML 2.0, atomically;

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <vector>
 
+#include "feeds/control_chars.h"
 #include "feeds/news_engine.h"
 #include "feeds/time_stamp.h"
 #include "xml/xml_doc.h"
@@ -103,7 +104,7 @@ bool ScrapeValues(XmlDoc& db, int feed, std::string_view page) {
   if (!db.FindChildElement("items")) return false;
   bool found = false;
   for (int n = db.GetFirstChild(db.GetChildPosition()); n; n = db.GetNextSibling(n)) {
-    const std::string value = ExtractValue(page, db.GetAttribute(n, "search"));
+    const std::string value = ReplaceControls(ExtractValue(page, db.GetAttribute(n, "search")));
     if (!value.empty() && db.SetContent(n, value)) found = true;
   }
   return found;

@@ -64,6 +64,24 @@ class AnsiStyles {
 
 }  // namespace
 
+std::string TerminalText(std::string_view text, bool keepCarriageReturns) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const bool c0 = byte < 0x20 || byte == 0x7F;
+    if (c0 && byte != '\t' && byte != '\n' && !(byte == '\r' && keepCarriageReturns)) continue;
+    // C1: U+0080 to U+009F, written C2 80 to C2 9F.
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+    if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      ++i;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
 std::string MarkupToTerminal(std::string_view markup, bool ansi) {
   std::string out;
   std::string text;  // pending text, decoded when a tag or the end comes
@@ -75,14 +93,14 @@ std::string MarkupToTerminal(std::string_view markup, bool ansi) {
       ++i;
       continue;
     }
-    out += FromMarkupText(text);
+    out += TerminalText(FromMarkupText(text));
     text.clear();
     size_t end = markup.find('>', i);
     if (end == std::string_view::npos) end = markup.size();
     if (ansi) out += styles.Apply(ParseTag(markup.substr(i + 1, end - i - 1)));
     i = end + 1;
   }
-  out += FromMarkupText(text);
+  out += TerminalText(FromMarkupText(text));
   if (ansi) out += styles.Reset();
   return out;
 }

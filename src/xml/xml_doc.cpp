@@ -65,6 +65,7 @@ std::string XmlDoc::GetNodeName() const { return View().GetNodeName(); }
 std::string XmlDoc::GetElementName(int n) const { return View().GetElementName(n); }
 std::string XmlDoc::GetAttribute(int n, const char* name) const { return View().GetAttribute(n, name); }
 std::string XmlDoc::GetAttributeName(int index) const { return View().GetAttributeName(index); }
+std::vector<XmlDoc::Attribute> XmlDoc::GetAttributes(int n) const { return View().GetAttributes(n); }
 std::string XmlDoc::GetContent(int n) const { return View().GetContent(n); }
 std::string XmlDoc::GetContent() const { return View().GetContent(); }
 std::string XmlDoc::GetSubDocument(int n) const { return View().GetSubDocument(n); }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vrel {
 
@@ -70,6 +71,11 @@ class XmlDoc {
     bool operator==(const ElementFacts&) const = default;
   };
 
+  struct Attribute {
+    std::string name;
+    std::string value;  // decoded; an attribute written without a value has its name
+  };
+
   XmlDoc();
   ~XmlDoc();
   XmlDoc(const XmlDoc& other);
@@ -112,6 +118,10 @@ class XmlDoc {
   std::string GetAttribute(const char* name) const { return GetAttribute(GetCurrentPosition(), name); }
   std::string GetChildAttribute(const char* name) const { return GetAttribute(GetChildPosition(), name); }
   std::string GetAttributeName(int index) const;
+  // Every attribute of element n in order, read in one pass over its tag
+  // (where a walk by GetAttributeName and GetAttribute would read it again
+  // for each attribute).
+  std::vector<Attribute> GetAttributes(int n) const;
   std::string GetContent(int n) const;
   std::string GetContent() const;  // the current node when one is current
   std::string GetChildContent() const { return GetContent(GetChildPosition()); }

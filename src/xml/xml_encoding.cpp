@@ -2,7 +2,9 @@
 // into and out of the mark-up.
 #include "xml/xml_encoding.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -84,10 +86,14 @@ struct TempFile {
   }
 };
 
+// Temporary files are named target.tmpPID-N, so that the process that
+// writes one can be told.
+std::string TempPrefix(const std::string& target) { return target + ".tmp"; }
+
 int CreateTempBeside(const std::string& target, TempFile& temp) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string path = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    std::string path = TempPrefix(target) + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     // 0666 so that a new file gets the mode the umask gives any new file.
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
@@ -123,9 +129,24 @@ std::string ResolveLink(const std::string& path) {
   return target;
 }
 
-void SyncFolderOf(const std::string& path) {
+std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The process id in a temporary file's name after its prefix ("PID-N"); 0
+// when the name is not of that form.
+pid_t WriterOf(std::string_view suffix) {
+  const size_t dash = suffix.find('-');
+  const auto digits = [](std::string_view text) {
+    return !text.empty() && text.size() < 10 && text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (dash == std::string_view::npos || !digits(suffix.substr(0, dash)) || !digits(suffix.substr(dash + 1))) return 0;
+  return pid_t(std::stol(std::string(suffix.substr(0, dash))));
+}
+
+void SyncFolderOf(const std::string& path) {
+  std::string folder = FolderOf(path);
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;  // the file itself is already safe on disk
   ::fsync(fd);
@@ -312,6 +333,22 @@ bool WriteDocumentFile(const std::string& path, const std::string& text, std::st
   }
   result = std::move(note);
   return true;
+}
+
+void RemoveStaleTempFiles(const std::string& path) {
+  const std::string target = ResolveLink(path);
+  const std::string folder = FolderOf(target);
+  const std::string prefix = TempPrefix(target.substr(target.rfind('/') + 1));
+  DIR* listing = ::opendir(folder.c_str());
+  if (!listing) return;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    if (!name.starts_with(prefix)) continue;
+    const pid_t writer = WriterOf(name.substr(prefix.size()));
+    // Only a writer that is gone: a live one is still saving.
+    if (writer > 0 && ::kill(writer, 0) != 0 && errno == ESRCH) ::unlink((folder + "/" + std::string(name)).c_str());
+  }
+  ::closedir(listing);
 }
 
 std::string ToMarkupText(std::string_view text, unsigned flags) {

@@ -22,6 +22,10 @@ bool ReadDocumentFile(const std::string& path, std::string& text, std::string& r
 bool WriteDocumentFile(const std::string& path, const std::string& text, std::string& result,
                        uint32_t& flags);
 
+// Removes the temporary files that writes of path by processes that are gone
+// (killed while saving) left beside it.
+void RemoveStaleTempFiles(const std::string& path);
+
 // Escapes "<&>" (and with XmlDoc::EscapeQuotes "'" and the double quote
 // too); with XmlDoc::KeepReferences well-formed references pass through.
 std::string ToMarkupText(std::string_view text, unsigned flags = 0);

@@ -103,6 +103,7 @@ class XmlEngine {
   std::string GetElementName(int n) const;
   std::string GetAttribute(int n, const char* name) const;
   std::string GetAttributeName(int index) const;
+  std::vector<XmlDoc::Attribute> GetAttributes(int n) const;
   std::string GetContent(int n) const;
   std::string GetContent() const;
   std::string GetSubDocument(int n) const;
@@ -255,6 +256,7 @@ class XmlEngine {
   int32_t ReadToken(int32_t pos, int32_t to, bool value, int32_t& start, int32_t& length, bool& quoted) const;
   bool NextAttribute(int32_t& pos, int32_t to, AttributeToken& token) const;
   bool FindAttribute(int tag, const char* name, AttributeToken& token, int32_t* lastTokenEnd) const;
+  std::string AttributeValue(const AttributeToken& token) const;
   bool HasChildNamed(int n, const char* name) const;
 
   // Editing.

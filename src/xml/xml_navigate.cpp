@@ -400,11 +400,26 @@ bool XmlEngine::FindAttribute(int tag, const char* name, AttributeToken& token, 
   return false;
 }
 
+// A value written without "=" and a value is the attribute's name.
+std::string XmlEngine::AttributeValue(const AttributeToken& token) const {
+  if (!token.hasValue) return text_.substr(size_t(token.nameStart), size_t(token.nameLength));
+  return FromMarkupText(std::string_view(text_).substr(size_t(token.valueStart), size_t(token.valueLength)));
+}
+
 std::string XmlEngine::GetAttribute(int n, const char* name) const {
   AttributeToken token;
   if (!FindAttribute(TagOf(n), name, token, nullptr)) return "";
-  if (!token.hasValue) return text_.substr(size_t(token.nameStart), size_t(token.nameLength));
-  return FromMarkupText(std::string_view(text_).substr(size_t(token.valueStart), size_t(token.valueLength)));
+  return AttributeValue(token);
+}
+
+std::vector<XmlDoc::Attribute> XmlEngine::GetAttributes(int n) const {
+  std::vector<XmlDoc::Attribute> attributes;
+  int32_t from, to;
+  if (!TagSpan(TagOf(n), from, to)) return attributes;
+  AttributeToken token;
+  while (NextAttribute(from, to, token))
+    attributes.push_back({text_.substr(size_t(token.nameStart), size_t(token.nameLength)), AttributeValue(token)});
+  return attributes;
 }
 
 std::string XmlEngine::GetAttributeName(int index) const {

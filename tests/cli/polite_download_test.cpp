@@ -93,6 +93,17 @@ TEST_F(PoliteDownloads, AnAddedPageLeadsToItsFeed) {
   EXPECT_EQ(exported.find("/echo"), npos) << exported;
 }
 
+TEST_F(PoliteDownloads, AServedPageNeverLeadsToALocalFile) {
+  const std::string page = Echo(
+      "<html><head><link rel=\"alternate\" type=\"application/rss+xml\" href=\"file:///etc/hostname\">"
+      "</head></html>",
+      "text/html");
+  const CliResult result = RunCli({"--data", data, "add", page});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out.find("found feed"), npos) << result.out;
+  EXPECT_EQ(Exported().find("file:"), npos) << Exported();
+}
+
 TEST_F(PoliteDownloads, AJsonFeedIsReadAsRss) {
   const std::string feed = R"({
     "version": "https://jsonfeed.org/version/1.1", "title": "Jay's Feed",

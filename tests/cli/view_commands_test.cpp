@@ -101,5 +101,51 @@ TEST_F(ViewCommands, OpenRefusesAddressesThatAreNoWebOrMailAddress) {
   EXPECT_NE(Run({"show", "2"}, true).out.find("<FONT color=\"100,100,120\">Run me</FONT>"), std::string::npos);
 }
 
+// Whatever a terminal would obey: C0 controls but tab and line feed (and a
+// carriage return where mark-up is printed), DEL, and the C1 controls.
+bool ObeyedByATerminal(const std::string& text, bool markup) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte < 0x20 && byte != '\t' && byte != '\n' && !(markup && byte == '\r')) || byte == 0x7F) return true;
+    if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) return true;
+  }
+  return false;
+}
+
+// A data file as an older reader could leave it: controls raw and as
+// references in the title, item text and author, and a NUL.
+TEST(HostileFeedText, NeverReachesTheTerminalAndExportsWhole) {
+  using namespace std::string_literals;
+  TempDir dir;
+  const std::string data = dir.File(
+      "feeds.xml",
+      "<FEEDSTATUS><FEED uri=\"http://h.example/\" title=\"Evil\x1b]0;x\x07\0tail\" arrivetime=\"20240101 000000\">"
+      "<rss version=\"2.0\"><channel><title>H</title><item firsttime=\"20240101 000001\" seq=\"1\">"
+      "<title>Esc&#27;[2J&#155;[31mC1</title><link>http://h.example/1</link>"
+      "<author>a&#27;]8;;http://evil/&#27;\\b</author><description>d\x1b[1m&#127;</description></item>"
+      "</channel></rss></FEED></FEEDSTATUS>"s);
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--data", data});
+    return RunCli(args);
+  };
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"list"}, {"show", "1"}, {"show", "1", "--brief"}, {"new"}, {"search", "Esc"},
+        {"item", "1", "20240101 000001", "1"}, {"--markup", "show", "1"}}) {
+    const CliResult result = run(args);
+    EXPECT_EQ(result.status, 0) << args[0] << result.err;
+    EXPECT_FALSE(result.out.empty()) << args[0];
+    EXPECT_FALSE(ObeyedByATerminal(result.out, args[0] == "--markup")) << args[0] << ": " << result.out;
+    EXPECT_FALSE(ObeyedByATerminal(result.err, false)) << args[0] << ": " << result.err;
+  }
+  EXPECT_NE(run({"show", "1"}).out.find("Esc[2J[31mC1"), std::string::npos);
+
+  const CliResult exported = run({"export"});
+  EXPECT_EQ(exported.status, 0) << exported.err;
+  EXPECT_NE(exported.out.find("title=\"Evil]0;xtail\""), std::string::npos) << exported.out;
+  EXPECT_NE(exported.out.find("</opml>\n"), std::string::npos) << exported.out;
+  EXPECT_EQ(run({"export", dir.Path("out.opml")}).status, 0);
+  EXPECT_EQ(ReadWhole(dir.Path("out.opml")), exported.out);
+}
+
 }  // namespace
 }  // namespace vrel::test

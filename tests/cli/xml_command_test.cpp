@@ -34,7 +34,7 @@ TEST(XmlCommand, ANulByteInANameDoesNotCutTheLine) {
   TempDir dir;
   const std::string file = dir.File("nul.xml", std::string("<r><a\0b/></r>", 14));
   CliResult result = RunCli({"xml", file});
-  EXPECT_NE(result.out.find(std::string("1\ta\0b\t3\t6\t6\t0\tFirstSibling\n", 24)), std::string::npos)
+  EXPECT_NE(result.out.find("1\ta\\x00b\t3\t6\t6\t0\tFirstSibling\n"), std::string::npos)
       << result.out;
 }
 

@@ -50,6 +50,18 @@ TEST(FeedDiscovery, ABaseElementMovesRelativeLinks) {
             "http://site/root/rss");
 }
 
+TEST(FeedDiscovery, APageFromTheNetworkLeadsOnlyToWebAddresses) {
+  const std::string links = "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"file:///dev/zero\">"
+                            "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"javascript:x()\">"
+                            "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"https://ok/rss\">";
+  EXPECT_EQ(FindFeedLink(Head(links), kPage), "https://ok/rss");
+  EXPECT_EQ(FindFeedLink(Head("<base href=\"file:///etc/\">"
+                              "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"passwd\">"),
+                         kPage),
+            "");
+  EXPECT_EQ(FindFeedLink(Head(links), "file:///home/me/page.html"), "file:///dev/zero");
+}
+
 TEST(FeedDiscovery, PagesAreToldFromFeeds) {
   EXPECT_TRUE(LooksLikeHtmlPage("<!DOCTYPE html><p>x", ""));
   EXPECT_TRUE(LooksLikeHtmlPage("<?xml version=\"1.0\"?><!-- c --><html xmlns=\"x\"></html>", "text/xml"));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -308,6 +309,31 @@ TEST(Merge, MultiLineTextIsStoredAsCData) {
   const std::string& text = f.engine.Database().Document().GetDocumentText();
   EXPECT_NE(text.find("<description><![CDATA[first\nsecond]]></description>"), std::string::npos) << text;
   EXPECT_NE(text.find("<title>T &amp; U</title>"), std::string::npos) << text;
+}
+
+// Controls raw and as references: a NUL, ESC and a bell.
+TEST(Merge, ForbiddenControlsNeverReachTheDataFileAndItemsAreKnownAgain) {
+  using namespace std::string_literals;
+  EngineFixture f;
+  const std::string address = "http://controls.example/";
+  const std::string feed =
+      "<rss version=\"2.0\"><channel><title>Bad\0title</title>"
+      "<item note=\"x&#27;y\0z\"><title>A&#27;[2J\0B</title><link>http://a.example/&#7;</link></item>"
+      "</channel></rss>"s;
+  ASSERT_TRUE(f.engine.MergeDownload(address, feed));
+  const std::string t1 = f.Stamp();
+  {
+    std::lock_guard lock(f.engine.Lock());
+    const std::string& text = f.engine.Database().Document().GetDocumentText();
+    EXPECT_EQ(std::count_if(text.begin(), text.end(), [](char c) { return c != '\r' && c != '\n' && c < 0x20 && c >= 0; }), 0)
+        << text;
+    EXPECT_NE(text.find("<title>A\xEF\xBF\xBD[2J\xEF\xBF\xBD" "B</title>"), std::string::npos) << text;
+    EXPECT_NE(text.find("note=\"xyz\""), std::string::npos) << text;
+  }
+  EXPECT_EQ(FeedAttribute(f.engine, address, "title"), "Badtitle");
+  f.Advance(60);
+  ASSERT_TRUE(f.engine.MergeDownload(address, feed));
+  EXPECT_EQ(StoredItems(f.engine, address).at(0).firstTime, t1);
 }
 
 TEST(Merge, FailureChangesNothing) {

@@ -1,6 +1,7 @@
 #include "feeds/news_engine.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -84,6 +85,11 @@ TEST(DataFile, FeedsAreRenumberedAtLoadAndFoundByAddressOrId) {
   f.engine.OpenDataFile(path);
   std::lock_guard lock(f.engine.Lock());
   FeedDatabase& db = f.engine.Database();
+  // Only the identifiers change, byte for byte.
+  std::string renumbered = kThreeFeeds;
+  size_t at = 0;
+  for (const char* id : {"1", "2", "3"}) renumbered.replace(at = renumbered.find("feedid=\"", at) + 8, 1, id);
+  EXPECT_EQ(db.Document().GetDocumentText(), renumbered);
   for (const auto& [id, uri] : {std::pair{1, "http://a/"}, {2, "http://b/"}, {3, "http://c/"}}) {
     ASSERT_TRUE(db.FindFeedById(id));
     EXPECT_EQ(db.Document().GetAttribute("uri"), uri);
@@ -106,7 +112,7 @@ TEST(DataFile, AnEmptyDatabaseGetsItsRootWithTheFirstFeed) {
   EXPECT_TRUE(db.Document().IsWellFormed());
 }
 
-TEST(DataFile, ADamagedFileIsKeptBesideAndItsFeedsSurvive) {
+TEST(DataFile, ADamagedFileIsKeptBesideWhenFirstSavedOverAndItsFeedsSurvive) {
   EngineFixture f;
   const std::string path = f.dir.Path("feedstatus.xml");
   const std::string damaged =
@@ -116,34 +122,121 @@ TEST(DataFile, ADamagedFileIsKeptBesideAndItsFeedsSurvive) {
   WriteFile(path, damaged);
   f.engine.OpenDataFile(path);
   const std::string kept = path + ".damaged-" + f.Stamp();
-  EXPECT_EQ(ReadFile(kept), damaged);
   ASSERT_EQ(f.engine.StatusMessages().size(), 1u);
-  EXPECT_NE(f.engine.StatusMessages()[0].find("kept as " + kept), std::string::npos) << f.engine.StatusMessages()[0];
+  EXPECT_NE(f.engine.StatusMessages()[0].find("kept as " + kept + " before it is written again"), std::string::npos)
+      << f.engine.StatusMessages()[0];
+  // Reading it makes no copy.
+  EXPECT_FALSE(std::filesystem::exists(kept));
   // A whole feed survives with its items, a cut one with its settings.
   EXPECT_EQ(test::StoredItems(f.engine, "http://a/"),
             (std::vector<test::StoredItem>{{"kept", "", "20240101 100000", "1", 0}}));
   EXPECT_EQ(FeedAttribute(f.engine, "http://b/", "period"), "2 hours");
   EXPECT_EQ(FeedAttribute(f.engine, "http://b/", "feedid"), "2");
 
-  ASSERT_TRUE(f.engine.SaveIfModified());
+  const Outcome saved = f.engine.SaveIfModified();
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved.Message(), "The damaged data file " + path + " is kept as " + kept);
   XmlDoc reread;
   EXPECT_TRUE(reread.LoadFile(path)) << reread.GetResultText();
   EXPECT_EQ(ReadFile(kept), damaged);
+}
+
+// What several runs over damaged files leave: one copy per damaged
+// content, none written over, however close together they come.
+TEST(DataFile, EachDamagedContentIsKeptOnce) {
+  EngineFixture f;
+  const std::string path = f.dir.Path("feedstatus.xml");
+  const auto damageAndSave = [&](const std::string& text) {
+    WriteFile(path, text);
+    NewsEngine engine(f.settings, [&] { return f.now; });
+    engine.OpenDataFile(path);
+    const Outcome saved = engine.Save();
+    EXPECT_TRUE(saved) << saved.Message();
+    return saved.Message();
+  };
+  const std::string kept = path + ".damaged-" + f.Stamp();
+  EXPECT_EQ(damageAndSave("<FEEDSTATUS><FEED uri=\"http://a/\">"), "The damaged data file " + path + " is kept as " + kept);
+  f.Advance(5);
+  EXPECT_EQ(damageAndSave("<FEEDSTATUS><FEED uri=\"http://a/\">"), "");  // kept already
+  f.Advance(-5);
+  EXPECT_EQ(damageAndSave("<FEEDSTATUS><FEED uri=\"http://b/\">"),
+            "The damaged data file " + path + " is kept as " + kept + "-2");
+  EXPECT_EQ(ReadFile(kept), "<FEEDSTATUS><FEED uri=\"http://a/\">");
+  EXPECT_EQ(ReadFile(kept + "-2"), "<FEEDSTATUS><FEED uri=\"http://b/\">");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.path()), {}), 3);
+}
+
+// A file cut off in the middle of its last FEED, as a full disk or a crash
+// of another program leaves it: every item that was written whole survives.
+TEST(DataFile, ATruncatedFileKeepsEveryCompleteItemOfItsCutFeed) {
+  std::string whole = "<FEEDSTATUS>\r\n<FEED uri=\"http://a/\" title=\"A\" period=\"1 day\"><rss version=\"2.0\"><channel>"
+                      "<title>A</title>\r\n";
+  for (int i = 1; i <= 4; ++i)
+    whole += "<item firsttime=\"20240101 10000" + std::to_string(i) + "\" seq=\"" + std::to_string(i) + "\"><title>t" +
+             std::to_string(i) + "</title><link>http://a/" + std::to_string(i) + "</link></item>\r\n";
+  const size_t fourth = whole.rfind("<item");
+  for (const size_t cut : {whole.find("<link>", fourth) + 9, fourth - 2, fourth + 3}) {
+    EngineFixture f;
+    const std::string path = f.dir.Path("feedstatus.xml");
+    WriteFile(path, whole.substr(0, cut));
+    f.engine.OpenDataFile(path);
+    const std::vector<test::StoredItem> items = test::StoredItems(f.engine, "http://a/");
+    ASSERT_EQ(items.size(), 3u) << whole.substr(0, cut);
+    EXPECT_EQ(items[2], (test::StoredItem{"t3", "http://a/3", "20240101 100003", "3", 0}));
+    EXPECT_EQ(FeedAttribute(f.engine, "http://a/", "period"), "1 day");
+    EXPECT_TRUE(XmlDoc().SetDocumentText(DatabaseText(f.engine))) << DatabaseText(f.engine);
+  }
 }
 
 TEST(DataFile, ADamagedFileThatCannotBeKeptIsNotWrittenOver) {
   EngineFixture f;
   const std::string path = f.dir.Path("feedstatus.xml");
   WriteFile(path, "<FEEDSTATUS><FEED uri=\"http://a/\">");
-  std::filesystem::create_directory(path + ".damaged-" + f.Stamp());  // the copy cannot be made
+  // Every name the copy could take is taken by something that is no copy.
+  const std::string kept = path + ".damaged-" + f.Stamp();
+  std::filesystem::create_directory(kept);
+  for (int copy = 2; copy <= 9; ++copy) std::filesystem::create_directory(kept + "-" + std::to_string(copy));
   f.engine.OpenDataFile(path);
-  ASSERT_EQ(f.engine.StatusMessages().size(), 1u);
-  EXPECT_NE(f.engine.StatusMessages()[0].find("could not be kept"), std::string::npos);
   ASSERT_TRUE(f.engine.MergeDownload("http://b/", Rss("x")));
   const Outcome saved = f.engine.Save();
   EXPECT_FALSE(saved);
-  EXPECT_FALSE(saved.Message().empty());
+  EXPECT_NE(saved.Message().find("could not be kept"), std::string::npos) << saved.Message();
   EXPECT_EQ(ReadFile(path), "<FEEDSTATUS><FEED uri=\"http://a/\">");
+}
+
+// The temporary file of a save that was killed midway, and one of a save
+// still going on.
+TEST(DataFile, LoadingRemovesWhatKilledSavesLeftBehind) {
+  EngineFixture f;
+  const std::string path = f.dir.Path("feeds.xml");
+  WriteFile(path, kThreeFeeds);
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string stale = path + ".tmp" + std::to_string(gone) + "-0";
+  const std::string saving = path + ".tmp" + std::to_string(getpid()) + "-7";
+  const std::string other = path + ".tmpnotes";
+  for (const std::string& file : {stale, saving, other}) WriteFile(file, "<FEEDSTATUS>");
+  f.engine.OpenDataFile(path);
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(saving));
+  EXPECT_TRUE(std::filesystem::exists(other));
+  EXPECT_EQ(FeedAttribute(f.engine, "http://c/", "feedid"), "3");
+}
+
+TEST(DataFile, AFolderOrDeviceIsNoDataFile) {
+  EngineFixture f;
+  for (const std::string& path : {f.dir.path(), std::string("/dev/null")}) {
+    const Outcome loaded = f.engine.LoadDataFile(path);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(loaded.Message(), "The data file " + path +
+                                    (path == f.dir.path() ? " is a folder, not a file" : " is not a regular file"));
+    EXPECT_FALSE(f.engine.Save());
+  }
+  InDirectory here(f.dir.path());
+  ASSERT_TRUE(f.settings.SetString("DataFile", f.dir.path()));
+  f.engine.Start();
+  EXPECT_EQ(f.engine.Settings().dataFile, std::filesystem::current_path().string() + "/feedstatus.xml");
 }
 
 TEST(DataFile, EmptyOrMissingFilesAreNotDamaged) {

@@ -66,6 +66,27 @@ TEST(Opml, ImportAddsNestedFeedsThatAreNewAsNotYetDownloaded) {
   EXPECT_GT(f.observer.feedListChanges, 0);
 }
 
+TEST(Opml, ImportTakesOnlyWebAndLocalAddresses) {
+  EngineFixture f;
+  const std::string path = f.dir.Path("hostile.opml");
+  WriteFile(path,
+            "<opml version=\"2.0\"><body>"
+            "<outline text=\"Script\" xmlUrl=\"javascript:alert(1)\"/>"
+            "<outline text=\"Data\" xmlUrl=\"data:text/xml,&lt;rss/&gt;\"/>"
+            "<outline text=\"Broken\" xmlUrl=\"http://a/&#10;Injected: 1\"/>"
+            "<outline text=\"Nul\" xmlUrl=\"http://a/&#1;\"/>"
+            "<outline text=\"Local&#27;[2J\" xmlUrl=\"file:///srv/feeds/local.xml\"/>"
+            "<outline text=\"Path\" xmlUrl=\"/srv/feeds/other.xml\"/>"
+            "<outline text=\"Web\" xmlUrl=\"HTTPS://b/feed\"/>"
+            "</body></opml>");
+  const Outcome imported = ImportOpmlFile(f.engine, path);
+  EXPECT_EQ(imported.Message(), "Imported " + path +
+                                    ": 3 feeds added, 0 already present, 4 refused (not an http, https or local address)");
+  EXPECT_EQ(FeedsOf(f.engine), (Feeds{{"file:///srv/feeds/local.xml", "Local[2J"},
+                                      {"/srv/feeds/other.xml", "Path"},
+                                      {"HTTPS://b/feed", "Web"}}));
+}
+
 TEST(Opml, DeeplyNestedOutlinesAreAllFound) {
   EngineFixture f;
   std::string body;

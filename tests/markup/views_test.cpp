@@ -323,5 +323,12 @@ TEST(TerminalText, LinksBoldAndColours) {
             "\033[1mcut \033[38;2;1;2;3moff\033[0m");
 }
 
+TEST(TerminalText, OnlyItsOwnStylingEscapes) {
+  // Raw and as references: CSI, OSC 8, a bell, C1 CSI, DEL, NUL; tab and line feed stay.
+  const std::string feedText = "a\033[2J&#27;]8;;http://x/&#27;\\&#7;&#155;1m&#127;\t\xC2\xA0\x01z\r\n";
+  EXPECT_EQ(MarkupToTerminal("<B>" + feedText + "</B>", true), "\033[1ma[2J]8;;http://x/\\1m\t\xC2\xA0z\n\033[0m");
+  EXPECT_EQ(TerminalText(std::string("x\0\r\ny", 5), true), "x\r\ny");
+}
+
 }  // namespace
 }  // namespace vrel

@@ -103,6 +103,17 @@ TEST(XmlReadTest, AttributesInEveryQuoting) {
   EXPECT_EQ(names, (std::vector<std::string>{"d", "s", "u", "flag", "e"}));
 }
 
+TEST(XmlReadTest, AllAttributesInOnePassKeepEachOwnValue) {
+  XmlDoc doc;
+  doc.SetDocumentText("<a d=\"x &amp; y\" flag d='second'/>");
+  doc.FindElement();
+  const std::vector<XmlDoc::Attribute> attributes = doc.GetAttributes(doc.GetCurrentPosition());
+  std::vector<std::string> read;
+  for (const XmlDoc::Attribute& attribute : attributes) read.push_back(attribute.name + "=" + attribute.value);
+  EXPECT_EQ(read, (std::vector<std::string>{"d=x & y", "flag=flag", "d=second"}));
+  EXPECT_TRUE(doc.GetAttributes(0).empty());
+}
+
 TEST(XmlReadTest, ContentOfElementsAndNodes) {
   XmlDoc doc;
   doc.SetDocumentText(
