@@ -3,12 +3,16 @@
 // real ones, and data files made of them.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 namespace vrel::bench {
 
 std::string ReadWhole(const std::string& path);
+inline double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
 long PeakResidentKilobytes();
 
 // The well-formed RSS and Atom feeds of the corpus that have items, by the

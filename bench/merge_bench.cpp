@@ -36,14 +36,12 @@ using bench::FeedText;
 using bench::FeedTextWithNewItem;
 using bench::PeakResidentKilobytes;
 using Clock = std::chrono::steady_clock;
+using bench::MillisecondsSince;
 
 constexpr int kFeeds = 1000;
 constexpr int kItemsPerFeed = 100;
 constexpr int kBigFeedItems = 20000;
 
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 struct PassTotals {
   long items = 0, newItems = 0;

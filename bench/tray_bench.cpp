@@ -37,14 +37,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace vrel;
 using Clock = std::chrono::steady_clock;
+using bench::MillisecondsSince;
 
 constexpr int kCatchUpFeeds = 300;
 constexpr int kLargeFeeds = 1000;
 constexpr int kLargeItems = 100;
 
-double MillisecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // A data file of count FEEDs that were never downloaded, served by port.
 void WriteFreshDataFile(const fs::path& path, int port, int count) {
