@@ -188,7 +188,9 @@ std::vector<DownloadRequest> Scheduler::Running() const {
 }
 
 bool Scheduler::Tick() {
-  const bool more = Poll();
+  const bool more = HandleFinished();
+  StartWhatFits(true);
+  ShowProgress();
   SaveIfDue();
   if (running_.empty()) IdleWithoutWork();
   return more;
@@ -196,7 +198,7 @@ bool Scheduler::Tick() {
 
 bool Scheduler::Poll() {
   const bool more = HandleFinished();
-  StartWhatFits();
+  StartWhatFits(false);
   ShowProgress();
   return more;
 }
@@ -219,11 +221,10 @@ bool Scheduler::HandleFinished() {
                      [](const RunningDownload& running) { return running.download->Poll(); });
 }
 
-void Scheduler::StartWhatFits() {
+void Scheduler::StartWhatFits(bool countDue) {
   while (running_.size() < limits_.downloads && StartFromQueue()) {
   }
-  dueWaiting_ = 0;
-  if (automatic_) StartDueFeeds();
+  if (automatic_) StartDueFeeds(countDue);
 }
 
 // The first queued request that may start: its host has room and its
@@ -240,27 +241,34 @@ bool Scheduler::StartFromQueue() {
   return false;
 }
 
-// Starts the due feeds, in database order, that the limits leave room for
-// and counts the others. A feed is counted as an automatic attempt when it
-// starts, unless the connection itself is suspect.
-void Scheduler::StartDueFeeds() {
+// Starts the due feeds, in database order, that the limits leave room for.
+// With countDue (the tick) the scan goes on to count the due feeds that
+// wait; after a download ended it stops once every slot is taken, and the
+// count of the last tick goes down by the feeds it started. A feed is
+// counted as an automatic attempt when it starts, unless the connection
+// itself is suspect.
+void Scheduler::StartDueFeeds(bool countDue) {
   const std::time_t now = engine_.CurrentTime();
   std::lock_guard lock(engine_.Lock());
   XmlDoc& db = engine_.Database().Document();
   const int root = db.GetFirstChild(0);
+  size_t waiting = 0;
   for (int feed = root ? db.GetFirstChild(root) : 0; feed; feed = db.GetNextSibling(feed)) {
+    if (!countDue && running_.size() >= limits_.downloads) break;
     if (db.GetElementName(feed) != "FEED") continue;
     const std::string uri = db.GetAttribute(feed, "uri");
     // A feed without an address could never be downloaded.
     if (uri.empty() || IsRunning(uri) || !IsDue(db, feed, now)) continue;
     if (running_.size() >= limits_.downloads || !HostHasRoom(HostOf(uri))) {
-      ++dueWaiting_;
+      ++waiting;
       continue;
     }
+    if (!countDue && dueWaiting_ > 0) --dueWaiting_;
     if (!db.GetAttribute(feed, "failedtime").empty() && failures_ < kSuspectFailures)
       db.SetAttributeInt(feed, "numattempts", LeadingInt(db.GetAttribute(feed, "numattempts")) + 1);
     Begin(FeedRequest(db, feed));
   }
+  if (countDue) dueWaiting_ = waiting;
 }
 
 bool Scheduler::HostHasRoom(const std::string& host) const {

@@ -118,9 +118,9 @@ class Scheduler {
   };
 
   bool HandleFinished();
-  void StartWhatFits();
+  void StartWhatFits(bool countDue);
   bool StartFromQueue();
-  void StartDueFeeds();
+  void StartDueFeeds(bool countDue);
   bool HostHasRoom(const std::string& host) const;
   bool IsRunning(const std::string& address) const;
   void Begin(DownloadRequest request, std::string line = {});
@@ -142,7 +142,7 @@ class Scheduler {
   bool automatic_ = true;
   std::vector<RunningDownload> running_;
   std::deque<DownloadRequest> queue_;
-  size_t dueWaiting_ = 0;  // due feeds the last scan could not start yet
+  size_t dueWaiting_ = 0;  // due feeds waiting to start, as of the last tick
   std::string outcomeLine_;  // the status line the last finished download left
   int failures_ = 0;  // consecutive; 0 after any success
   std::time_t failureRunStart_ = 0;

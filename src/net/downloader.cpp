@@ -1,6 +1,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <deque>
 #include <filesystem>
@@ -569,23 +570,36 @@ std::unique_ptr<Download> Downloader::StartConditional(const std::string& addres
   return std::make_unique<CurlDownload>(engine_, std::move(transfer));
 }
 
+namespace {
+
+std::string Lowered(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lowered;
+}
+
+// "host:port" or "[v6]:port" without user info, split at the port's colon.
+std::pair<std::string_view, std::string_view> SplitHostAndPort(std::string_view authority) {
+  const size_t colon = authority.starts_with('[') ? authority.find("]:") + 1 : authority.rfind(':');
+  if (colon == 0 || colon == std::string_view::npos) return {authority, {}};
+  return {authority.substr(0, colon), authority.substr(colon + 1)};
+}
+
+}  // namespace
+
+// Read by hand, not by the URL parser: the scheduler asks for the host of
+// every due feed each time a download ends.
 std::string HostOf(const std::string& address) {
-  std::string host = address;
-  CURLU* url = curl_url();
-  char* scheme = nullptr;
-  char* name = nullptr;
-  char* port = nullptr;
-  if (url != nullptr && curl_url_set(url, CURLUPART_URL, address.c_str(), 0) == CURLUE_OK &&
-      curl_url_get(url, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-      curl_url_get(url, CURLUPART_HOST, &name, 0) == CURLUE_OK &&
-      curl_url_get(url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
-    host = std::string(scheme) + "://" + name + ":" + port;
-  }
-  curl_free(port);
-  curl_free(name);
-  curl_free(scheme);
-  curl_url_cleanup(url);
-  return host;
+  const size_t schemeEnd = address.find("://");
+  if (schemeEnd == std::string::npos || schemeEnd == 0) return address;
+  const size_t start = schemeEnd + 3;
+  std::string_view authority = std::string_view(address).substr(start, address.find_first_of("/?#", start) - start);
+  if (const size_t at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+  if (authority.empty()) return address;  // a local file is a host of its own
+  auto [host, port] = SplitHostAndPort(authority);
+  const std::string scheme = Lowered(std::string_view(address).substr(0, schemeEnd));
+  if (port.empty()) port = scheme == "https" ? "443" : scheme == "http" ? "80" : "";
+  return scheme + "://" + Lowered(host) + ":" + std::string(port);
 }
 
 std::unique_ptr<Download> Downloader::StartWithHttpFallback(const std::string& address, DownloadKind kind) {

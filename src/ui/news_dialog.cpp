@@ -247,11 +247,13 @@ void NewsDialog::OnTimer() {
 // One finished download per event, so that the windows paint between
 // merges while many downloads finish together.
 void NewsDialog::PollDownloads() {
+  pollPosted_ = false;
   if (engine_->DownloadScheduler().Poll()) PostPollDownloads();
 }
 
+// Called on the download component's thread too; one poll waits at most.
 void NewsDialog::PostPollDownloads() {
-  QMetaObject::invokeMethod(this, &NewsDialog::PollDownloads, Qt::QueuedConnection);
+  if (!pollPosted_.exchange(true)) QMetaObject::invokeMethod(this, &NewsDialog::PollDownloads, Qt::QueuedConnection);
 }
 
 // While downloads finish one after another, the list is rebuilt at most

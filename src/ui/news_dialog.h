@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -236,6 +237,7 @@ class NewsDialog : public QDialog {
   QSystemTrayIcon* tray_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   QTimer timer_;
+  std::atomic<bool> pollPosted_{false};
   QTimer rebuildTimer_;
   RefreshThrottle rebuildThrottle_{std::chrono::milliseconds(250)};
 

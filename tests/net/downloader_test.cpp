@@ -364,5 +364,17 @@ TEST_F(DownloaderTest, ClosingTheDownloaderEndsWhatStillRuns) {
   EXPECT_EQ(outliving->Result().error, "download aborted");
 }
 
+TEST(HostOf, NamesOneHostForEveryWayOfWritingIt) {
+  EXPECT_EQ(HostOf("http://Example.COM/feed"), "http://example.com:80");
+  EXPECT_EQ(HostOf("HTTP://example.com:80?x"), "http://example.com:80");
+  EXPECT_EQ(HostOf("https://user:pw@example.com#top"), "https://example.com:443");
+  EXPECT_EQ(HostOf("http://127.0.0.1:8080/a:b"), "http://127.0.0.1:8080");
+  EXPECT_EQ(HostOf("http://[::1]:8080/feed"), "http://[::1]:8080");
+  EXPECT_EQ(HostOf("http://[::1]/feed"), "http://[::1]:80");
+  EXPECT_NE(HostOf("http://example.com:8080/"), HostOf("http://example.com/"));
+  EXPECT_EQ(HostOf("file:///tmp/feed.xml"), "file:///tmp/feed.xml");
+  EXPECT_EQ(HostOf("feed.xml"), "feed.xml");
+}
+
 }  // namespace
 }  // namespace vrel
