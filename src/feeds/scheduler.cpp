@@ -188,17 +188,17 @@ std::vector<DownloadRequest> Scheduler::Running() const {
 }
 
 bool Scheduler::Tick() {
-  const bool more = HandleFinished();
-  StartWhatFits(true);
-  ShowProgress();
+  const bool more = Advance(true);
   SaveIfDue();
   if (running_.empty()) IdleWithoutWork();
   return more;
 }
 
-bool Scheduler::Poll() {
+bool Scheduler::Poll() { return Advance(false); }
+
+bool Scheduler::Advance(bool countDue) {
   const bool more = HandleFinished();
-  StartWhatFits(false);
+  StartWhatFits(countDue);
   ShowProgress();
   return more;
 }

@@ -117,6 +117,8 @@ class Scheduler {
     std::unique_ptr<Download> download;
   };
 
+  // Handles what finished and starts what fits; countDue on the tick only.
+  bool Advance(bool countDue);
   bool HandleFinished();
   void StartWhatFits(bool countDue);
   bool StartFromQueue();

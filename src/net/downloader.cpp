@@ -1,8 +1,8 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <atomic>
+#include <cctype>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -580,8 +580,10 @@ std::string Lowered(std::string_view text) {
 
 // "host:port" or "[v6]:port" without user info, split at the port's colon.
 std::pair<std::string_view, std::string_view> SplitHostAndPort(std::string_view authority) {
-  const size_t colon = authority.starts_with('[') ? authority.find("]:") + 1 : authority.rfind(':');
-  if (colon == 0 || colon == std::string_view::npos) return {authority, {}};
+  size_t colon = authority.rfind(':');
+  if (authority.starts_with('[') && colon != std::string_view::npos && authority[colon - 1] != ']')
+    colon = std::string_view::npos;  // a colon inside the address, no port
+  if (colon == std::string_view::npos) return {authority, {}};
   return {authority.substr(0, colon), authority.substr(colon + 1)};
 }
 
