@@ -12,6 +12,8 @@ namespace {
 
 // Keeps a value a hair below a whole unit from losing that unit.
 constexpr double kRoundingAllowance = 5.787037037037037e-6;
+constexpr int kLargestBadgeCount = 99;
+constexpr char kProgramName[] = "brackenfold News Reader";
 
 std::string Format(const char* format, double value) {
   char buffer[64];
@@ -24,7 +26,11 @@ std::string AgeOf(const std::string& arriveTime, std::time_t now) {
   return arrived ? FormatAge(DaysSince(*arrived, now), AgeForm::Short) : arriveTime;
 }
 
-std::string FeedLine(XmlDoc& db, std::time_t now) {
+std::string Counted(int count, const char* singular, const char* plural) {
+  return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+std::string FeedLine(XmlDoc& db, std::time_t now, NewItemTotals& totals) {
   const int feed = db.GetCurrentPosition();
   const std::string feedId = db.GetAttribute(feed, "feedid");
   const std::string title = MarkupText(db.GetAttribute(feed, "title"));
@@ -33,6 +39,10 @@ std::string FeedLine(XmlDoc& db, std::time_t now) {
   const bool failed = !db.GetAttribute(feed, "failedtime").empty();
   const std::string age = MarkupText(AgeOf(arriveTime, now));
   const ItemCounts counts = CountItems(db);
+  if (counts.newItems != 0) {
+    totals.items += counts.newItems;
+    ++totals.feeds;
+  }
   const std::string id = std::to_string(LeadingInt(feedId));
   const std::string newCount = std::to_string(counts.newItems);
   const std::string total = std::to_string(counts.items);
@@ -70,13 +80,27 @@ double DaysSince(const TimeStamp& stamp, std::time_t now) {
   return std::difftime(now, ToTime(stamp)) / 86400.0;
 }
 
-std::string RenderFeedList(NewsEngine& engine) {
+FeedList BuildFeedList(NewsEngine& engine) {
   std::lock_guard lock(engine.Lock());
   XmlDoc& db = engine.Database().Document();
   const std::time_t now = engine.CurrentTime();
-  std::string text;
-  ForEachFeed(db, [&] { text += FeedLine(db, now); });
-  return text;
+  FeedList list;
+  ForEachFeed(db, [&] { list.markup += FeedLine(db, now, list.newTotals); });
+  return list;
+}
+
+std::string RenderFeedList(NewsEngine& engine) { return BuildFeedList(engine).markup; }
+
+std::string NewCountBadge(int newItems) {
+  if (newItems <= 0) return {};
+  if (newItems > kLargestBadgeCount) return std::to_string(kLargestBadgeCount) + "+";
+  return std::to_string(newItems);
+}
+
+std::string TrayTip(const NewItemTotals& totals) {
+  if (totals.items <= 0) return kProgramName;
+  return std::string(kProgramName) + "\n" + Counted(totals.items, "new item", "new items") + " in " +
+         Counted(totals.feeds, "feed", "feeds");
 }
 
 std::string JoinStatusMessages(const std::vector<std::string>& messages) {

@@ -19,8 +19,27 @@ std::string FormatAge(double days, AgeForm form);
 // Days from stamp to now.
 double DaysSince(const TimeStamp& stamp, std::time_t now);
 
-// One line per FEED, in database order. Takes the database lock.
+// New items across the whole database, and the feeds that hold them.
+struct NewItemTotals {
+  int items = 0;
+  int feeds = 0;
+};
+
+struct FeedList {
+  std::string markup;
+  NewItemTotals newTotals;
+};
+
+// One line per FEED, in database order, with the new-item totals counted on
+// the way. Takes the database lock.
+FeedList BuildFeedList(NewsEngine& engine);
 std::string RenderFeedList(NewsEngine& engine);
+
+// The count painted on the tray icon: empty for none, "99+" past 99.
+std::string NewCountBadge(int newItems);
+// The tray icon's tip: the program's name, then "N new items in M feeds"
+// on a second line while there are any.
+std::string TrayTip(const NewItemTotals& totals);
 
 // Every message followed by a blank line, newest first.
 std::string JoinStatusMessages(const std::vector<std::string>& messages);

@@ -19,6 +19,7 @@
 #include "markup/widget/markup_view.h"
 #include "ui/notify_dlg.h"
 #include "ui/thread_dlg.h"
+#include "ui/tray_badge.h"
 #include "ui/viewer_dlg.h"
 #include "ui/window_placement.h"
 #include "version.h"
@@ -29,7 +30,6 @@ namespace {
 
 constexpr int kFeedListMarginX = 4;
 constexpr int kFeedListMarginY = 2;
-constexpr char kTrayTip[] = "brackenfold News Reader";
 
 QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
@@ -222,7 +222,7 @@ bool NewsDialog::SystemTrayAvailable() const { return QSystemTrayIcon::isSystemT
 void NewsDialog::CreateTrayIcon() {
   trayMenu_ = BuildTrayMenu();
   tray_ = new QSystemTrayIcon(windowIcon(), this);
-  tray_->setToolTip(kTrayTip);
+  ShowNewCountOnTray();
   tray_->setContextMenu(trayMenu_);
   connect(tray_, &QSystemTrayIcon::activated, this, &NewsDialog::OnTrayActivated);
   ShowTrayIconWhenPossible();
@@ -278,8 +278,21 @@ void NewsDialog::RebuildWhenOwed() {
 }
 
 void NewsDialog::RebuildFeedList() {
-  feedList_->SetText(RenderFeedList(*engine_), false);
+  const FeedList list = BuildFeedList(*engine_);
+  feedList_->SetText(list.markup, false);
+  newTotals_ = list.newTotals;
+  ShowNewCountOnTray();
   LayOut();
+}
+
+// The icon is repainted only when its count changes; the tip always follows.
+void NewsDialog::ShowNewCountOnTray() {
+  if (!tray_) return;
+  tray_->setToolTip(Utf8(TrayTip(newTotals_)));
+  const std::string badge = NewCountBadge(newTotals_.items);
+  if (badge == trayBadge_) return;
+  trayBadge_ = badge;
+  tray_->setIcon(BadgedIcon(windowIcon(), Utf8(badge)));
 }
 
 void NewsDialog::LayOut() {

@@ -19,6 +19,7 @@
 
 #include "feeds/news_engine.h"
 #include "feeds/reader_settings.h"
+#include "markup/feed_list_view.h"
 #include "ui/refresh_throttle.h"
 #include "ui/thread_dlg.h"
 #include "xml/xml_doc.h"
@@ -201,6 +202,7 @@ class NewsDialog : public QDialog {
   void RequestFeedListRebuild();
   void RebuildWhenOwed();
   void RebuildFeedList();
+  void ShowNewCountOnTray();
   void OnTimer();
   void PollDownloads();
   void PostPollDownloads();
@@ -236,6 +238,8 @@ class NewsDialog : public QDialog {
   markup::MarkupView* feedList_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
   QMenu* trayMenu_ = nullptr;
+  NewItemTotals newTotals_;
+  std::string trayBadge_;
   QTimer timer_;
   std::atomic<bool> pollPosted_{false};
   QTimer rebuildTimer_;

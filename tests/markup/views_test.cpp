@@ -100,6 +100,31 @@ TEST_F(Views, FeedListLinesFollowCountsAgeAndFailures) {
   EXPECT_EQ(Lines(RenderFeedList(engine))[0], "<A feedid=\"1\">Liftoff News</A> 5 (1.5 hrs)");
 }
 
+TEST_F(Views, FeedListTotalsOnlyTheFeedsWithNewItems) {
+  MergeLiftoffWithNews();
+  {
+    std::lock_guard lock(engine.Lock());
+    engine.Database().AddFeed("http://never.example/", "Never");
+  }
+  const NewItemTotals totals = BuildFeedList(engine).newTotals;
+  EXPECT_EQ(totals.items, 1);
+  EXPECT_EQ(totals.feeds, 1);
+  MarkRead(kLiftoff);
+  EXPECT_EQ(BuildFeedList(engine).newTotals.items, 0);
+}
+
+TEST(TrayTexts, BadgeStopsAtNinetyNineAndTipCountsItemsAndFeeds) {
+  EXPECT_EQ(NewCountBadge(0), "");
+  EXPECT_EQ(NewCountBadge(1), "1");
+  EXPECT_EQ(NewCountBadge(99), "99");
+  EXPECT_EQ(NewCountBadge(100), "99+");
+  EXPECT_EQ(NewCountBadge(1000), "99+");
+  EXPECT_EQ(TrayTip({0, 0}), "brackenfold News Reader");
+  EXPECT_EQ(TrayTip({1, 1}), "brackenfold News Reader\n1 new item in 1 feed");
+  EXPECT_EQ(TrayTip({12, 3}), "brackenfold News Reader\n12 new items in 3 feeds");
+  EXPECT_EQ(TrayTip({2, 1}), "brackenfold News Reader\n2 new items in 1 feed");
+}
+
 TEST_F(Views, UnviewedWebPageFeedIsBoldUntilRead) {
   {
     std::lock_guard lock(engine.Lock());

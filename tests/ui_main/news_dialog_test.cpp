@@ -501,6 +501,22 @@ class NewsDialogTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(tray->isVisible(), 3000);
   }
 
+  // The tip and the badge follow the feed list: counted after a merge,
+  // gone again once everything is read.
+  void trayIconShowsTheNewCountAfterAMerge() {
+    Start(1);
+    QSystemTrayIcon* tray = Child<QSystemTrayIcon>();
+    QVERIFY(tray);
+    const qint64 plainIcon = tray->icon().cacheKey();
+    AddFeed();
+    QTRY_VERIFY(tray->toolTip().startsWith("brackenfold News Reader\n"));
+    QVERIFY(tray->toolTip().endsWith(" new items in 1 feed"));
+    QVERIFY(tray->icon().cacheKey() != plainIcon);
+    dialog_->RunCommand(kCmdMarkAllAsRead);
+    QTRY_COMPARE(tray->toolTip(), QString("brackenfold News Reader"));
+    QCOMPARE(tray->icon().cacheKey(), dialog_->windowIcon().cacheKey());
+  }
+
   void statusMessagesEntryIsGreyedWhileThereAreNone() {
     Start(1);
     std::unique_ptr<QMenu> menu = dialog_->BuildMainMenu();
