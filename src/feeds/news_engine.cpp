@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "feeds/asked_schedule.h"
 #include "feeds/control_chars.h"
 #include "feeds/feed_merge.h"
 #include "feeds/time_stamp.h"
@@ -170,6 +171,7 @@ Outcome NewsEngine::MergeDownload(const std::string& address, std::string_view t
   XmlDoc download;
   if (Outcome parsed = ParseDownload(text, download); !parsed) return parsed;
   const std::string title = DropControls(DownloadedFeedTitle(download, address));
+  const FeedAsks asks = ReadFeedAsks(download);
   const std::string now = Now();
   {
     std::lock_guard lock(mutex_);
@@ -193,6 +195,7 @@ Outcome NewsEngine::MergeDownload(const std::string& address, std::string_view t
     if (copy.nothingNew && db.GetAttribute(feed, "viewed") == db.GetAttribute(feed, "arrivetime"))
       db.SetAttribute(feed, "viewed", now);
     db.SetAttribute(feed, "arrivetime", now);
+    KeepFeedAsks(db, feed, asks);
     db.SetPositions(db.GetParentPosition(), feed, 0);
     db.AddSubDocument(copy.text, XmlDoc::AsChild);
     NoteFeedUpdated(feedId);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "feeds/asked_schedule.h"
 #include "feeds/feed_database.h"
 #include "feeds/feed_discovery.h"
 #include "feeds/markup_text.h"
@@ -110,15 +111,13 @@ std::string RefusalDetail(const DownloadResult& result, std::time_t now) {
 }
 
 // Whether the scan may choose the FEED: never downloaded, or its period has
-// passed since its last download; not while its server asked to wait; and,
-// while it fails, only once its retry spacing has passed and while it has
-// automatic attempts left.
+// passed since its last download and what the feed and its server ask
+// allows it; not while its server asked to wait; and, while it fails, only
+// once its retry spacing has passed and while it has automatic attempts
+// left.
 bool IsDue(const XmlDoc& db, int feed, std::time_t now) {
-  if (const auto sinceArrival = SecondsSince(db.GetAttribute(feed, "arrivetime"), now)) {
-    std::string period = db.GetAttribute(feed, "period");
-    int64_t seconds = 0;
-    ReadDuration(period, seconds);
-    if (*sinceArrival <= seconds) return false;
+  if (const std::optional<LastDownload> last = LastDownloadOf(db, feed)) {
+    if (now <= last->periodEnd || AskedNotBefore(db, feed, *last, now).notBefore > now) return false;
   }
   if (const auto sinceRetry = SecondsSince(db.GetAttribute(feed, "retryafter"), now); sinceRetry && *sinceRetry < 0)
     return false;
@@ -399,8 +398,9 @@ bool Scheduler::MergeXml(const std::string& address, const DownloadResult& resul
   return merged.Ok();
 }
 
-// Keeps what the next conditional download sends, forgets a server's wish
-// to wait, and follows a feed that moved permanently. target is the feed the
+// Keeps what the next conditional download sends and how long the server
+// says the answer stays fresh, forgets a server's wish to wait, and follows
+// a feed that moved permanently. target is the feed the
 // download was merged into.
 void Scheduler::NoteSuccess(const DownloadRequest& request, const std::string& target, const DownloadResult& result) {
   std::lock_guard lock(engine_.Lock());
@@ -409,6 +409,7 @@ void Scheduler::NoteSuccess(const DownloadRequest& request, const std::string& t
   XmlDoc& db = database.Document();
   const int feed = db.GetCurrentPosition();
   db.RemoveAttribute(feed, "retryafter");
+  KeepFreshLifetime(db, feed, result.freshSeconds);
   // A 304 answer need not repeat the validators.
   if (!request.webPage && !(result.notModified && result.etag.empty()))
     KeepValidator(db, feed, "etag", result.etag);

@@ -49,8 +49,6 @@ std::string FormatCount(const char* format, int count) {
 
 }  // namespace
 
-namespace {
-
 std::string FormatLocalTime(std::time_t time, const char* format) {
   std::tm local{};
   localtime_r(&time, &local);
@@ -58,8 +56,6 @@ std::string FormatLocalTime(std::time_t time, const char* format) {
   const size_t length = std::strftime(buffer, sizeof buffer, format, &local);
   return std::string(buffer, length);
 }
-
-}  // namespace
 
 std::string FormatTimeStamp(std::time_t time) { return FormatLocalTime(time, "%Y%m%d %H%M%S"); }
 

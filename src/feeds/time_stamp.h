@@ -25,6 +25,9 @@ struct TimeStamp {
 // The stamp of a moment in local time.
 std::string FormatTimeStamp(std::time_t time);
 
+// A moment in local time as strftime's format writes it (at most 255 bytes).
+std::string FormatLocalTime(std::time_t time, const char* format);
+
 // A moment as date and time in the user's own locale (strftime's "%c").
 std::string FormatUserDateTime(std::time_t time);
 

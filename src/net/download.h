@@ -61,6 +61,9 @@ struct DownloadResult {
   // Seconds a 429 or 503 answer asked the client to wait (Retry-After, at
   // most kMaxRetryAfterSeconds); -1 when it did not say.
   int64_t retryAfterSeconds = -1;
+  // How long the server says the answer stays fresh (Cache-Control max-age,
+  // else Expires), at most kMaxRetryAfterSeconds; 0 when it did not say.
+  int64_t freshSeconds = 0;
   // The body was a JSON Feed and text is its RSS 2.0 equivalent.
   bool convertedFromJsonFeed = false;
 };
@@ -143,5 +146,11 @@ std::string ResolveUrl(const std::string& base, const std::string& reference);
 // Seconds from now that a Retry-After value (delta seconds or an HTTP date)
 // names, clamped to 0..kMaxRetryAfterSeconds; -1 when it cannot be read.
 int64_t ParseRetryAfter(std::string_view value, std::time_t now);
+
+// Seconds an answer stays fresh by its Cache-Control (max-age) or, without
+// one, its Expires date counted from its Date (else from now), clamped to
+// 0..kMaxRetryAfterSeconds; 0 when neither says, or says no-store/no-cache.
+int64_t ParseFreshLifetime(std::string_view cacheControl, std::string_view expires, std::string_view date,
+                           std::time_t now);
 
 }  // namespace vrel

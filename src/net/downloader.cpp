@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -192,6 +193,18 @@ std::string HeaderValue(CURL* easy, const char* name) {
   return header->value;
 }
 
+// Every header of that name, joined with commas as HTTP allows.
+std::string HeaderValues(CURL* easy, const char* name) {
+  std::string values;
+  curl_header* header = nullptr;
+  for (size_t index = 0; curl_easy_header(easy, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK; ++index) {
+    if (!values.empty()) values += ',';
+    values += header->value;
+    if (index + 1 >= header->amount) break;
+  }
+  return values;
+}
+
 std::string InfoText(CURL* easy, CURLINFO info) {
   char* text = nullptr;
   curl_easy_getinfo(easy, info, &text);
@@ -232,6 +245,9 @@ DownloadResult Outcome(Transfer& transfer, CURLcode code) {
   result.lastModified = HeaderValue(transfer.easy, "Last-Modified");
   if (result.httpStatus == 429 || result.httpStatus == 503)
     result.retryAfterSeconds = ParseRetryAfter(HeaderValue(transfer.easy, "Retry-After"), std::time(nullptr));
+  result.freshSeconds = ParseFreshLifetime(HeaderValues(transfer.easy, "Cache-Control"),
+                                           HeaderValue(transfer.easy, "Expires"), HeaderValue(transfer.easy, "Date"),
+                                           std::time(nullptr));
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
     result.error = "response too large";
   } else if (transfer.headerTooLarge || (code == CURLE_OUT_OF_MEMORY && transfer.body.empty())) {
@@ -661,6 +677,51 @@ int64_t ParseRetryAfter(std::string_view value, std::time_t now) {
     seconds = when - now;
   }
   return std::clamp<int64_t>(seconds, 0, kMaxRetryAfterSeconds);
+}
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+// A Cache-Control directive such as max-age=60: its value (quotes dropped;
+// empty for a directive without one) when it is there, none when it is not.
+std::optional<std::string_view> Directive(std::string_view directives, std::string_view name) {
+  while (!directives.empty()) {
+    const size_t comma = directives.find(',');
+    const std::string_view directive = directives.substr(0, comma);
+    directives.remove_prefix(comma == std::string_view::npos ? directives.size() : comma + 1);
+    const size_t equals = directive.find('=');
+    if (LowerAsciiText(TrimBlanks(directive.substr(0, equals))) != name) continue;
+    if (equals == std::string_view::npos) return std::string_view();
+    std::string_view value = TrimBlanks(directive.substr(equals + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    return value;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::time_t> HttpDate(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  const std::time_t when = curl_getdate(std::string(text).c_str(), nullptr);
+  return when == -1 ? std::nullopt : std::optional<std::time_t>(when);
+}
+
+}  // namespace
+
+int64_t ParseFreshLifetime(std::string_view cacheControl, std::string_view expires, std::string_view date,
+                           std::time_t now) {
+  if (Directive(cacheControl, "no-store") || Directive(cacheControl, "no-cache")) return 0;
+  if (const std::optional<std::string_view> maxAge = Directive(cacheControl, "max-age"))
+    return maxAge->find_first_not_of("0123456789") == std::string_view::npos ? std::max<int64_t>(ParseRetryAfter(*maxAge, now), 0) : 0;
+  const std::optional<std::time_t> expiry = HttpDate(TrimBlanks(expires));
+  if (!expiry) return 0;
+  const std::time_t from = HttpDate(TrimBlanks(date)).value_or(now);
+  return std::clamp<int64_t>(*expiry - from, 0, kMaxRetryAfterSeconds);
 }
 
 bool PrepareDownloads() {

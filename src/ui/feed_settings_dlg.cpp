@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <ctime>
 #include <mutex>
 
 #include "edit/widget/text_edit.h"
@@ -125,7 +126,7 @@ void CFeedSettingsDlg::FillFromFeed() {
   }
 }
 
-void CFeedSettingsDlg::ShowSummary() { summary_->SetText(FeedSummaryMarkup(feed_), true); }
+void CFeedSettingsDlg::ShowSummary() { summary_->SetText(FeedSummaryMarkup(feed_, std::time(nullptr)), true); }
 
 void CFeedSettingsDlg::OnScrape() {
   CScrapeSettingsDlg dialog(ScrapeText(), this);

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "feeds/asked_schedule.h"
 #include "feeds/feed_reader.h"
 #include "markup/view_support.h"
 #include "xml/xml_doc.h"
@@ -50,9 +51,10 @@ std::string EscapeScrapeText(std::string_view text) {
 
 }  // namespace
 
-std::string FeedSummaryMarkup(XmlDoc& feed) {
+std::string FeedSummaryMarkup(XmlDoc& feed, std::time_t now) {
   feed.SetPositions(0, 0, 0);
   if (!feed.FindElement(nullptr)) return {};
+  const std::string asked = AskedWaitNote(feed, feed.GetCurrentPosition(), now);
   const std::string format = FeedReader::ForStoredFeed(feed).FormatName();
   int leaves = 0;
   std::string lines;
@@ -61,7 +63,7 @@ std::string FeedSummaryMarkup(XmlDoc& feed) {
     WalkLeaves(feed, leaves, lines);
   }
   return "<B>Type:</B> " + MarkupText(format) + " <FONT color=\"100,100,100\">(" + std::to_string(leaves) +
-         " data elements)</FONT>\r\n" + lines;
+         " data elements)</FONT>\r\n" + (asked.empty() ? "" : MarkupText(asked) + "\r\n") + lines;
 }
 
 std::string ScrapeListText(XmlDoc& feed) {

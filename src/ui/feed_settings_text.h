@@ -2,6 +2,7 @@
 // FEED element (a document whose root is the FEED).
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace vrel {
@@ -11,8 +12,9 @@ class XmlDoc;
 namespace vrel::ui {
 
 // Mark-up describing what the feed holds: its format, the number of leaf
-// elements and one line per leaf with text.
-std::string FeedSummaryMarkup(XmlDoc& feed);
+// elements, when the feed or its server put its next automatic download
+// off, and one line per leaf with text.
+std::string FeedSummaryMarkup(XmlDoc& feed, std::time_t now);
 
 // The scrape list of a web page feed's "items" element as the Scrape
 // Settings dialog edits it: one "search~name" per line, separated by ";".

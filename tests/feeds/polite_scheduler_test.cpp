@@ -9,6 +9,7 @@
 
 #include "feed_test_support.h"
 #include "feeds/add_feed.h"
+#include "feeds/asked_schedule.h"
 #include "feeds/news_engine.h"
 #include "feeds/scheduler.h"
 #include "feeds/time_stamp.h"
@@ -112,6 +113,17 @@ class PoliteSchedulerTest : public testing::Test {
   int AddFeed(const std::string& uri) {
     std::lock_guard lock(engine.Lock());
     return engine.Database().AddFeed(uri, "A");
+  }
+  void SetPeriod(const std::string& period) {
+    std::lock_guard lock(engine.Lock());
+    ASSERT_TRUE(engine.Database().FindFeedByUri("http://a/"));
+    engine.Database().Document().SetAttribute("period", period);
+  }
+  std::string AskedNote() {
+    std::lock_guard lock(engine.Lock());
+    if (!engine.Database().FindFeedByUri("http://a/")) return "no feed";
+    XmlDoc& db = engine.Database().Document();
+    return AskedWaitNote(db, db.GetCurrentPosition(), now);
   }
   std::string LatestMessage() const { return engine.StatusMessages().empty() ? "" : engine.StatusMessages().front(); }
 
@@ -293,6 +305,88 @@ TEST_F(PoliteSchedulerTest, AServiceUnavailableWithoutRetryAfterIsAnOrdinaryFail
   EXPECT_EQ(Attribute("retryafter"), "");
   EXPECT_EQ(Attribute("failedtime"), FormatTimeStamp(now));
   now += 15 * 60;
+  EXPECT_TRUE(Due());
+}
+
+// A feed whose channel asks how often it is read.
+std::string Asking(const std::string& asks) {
+  return "<rss version=\"2.0\" xmlns:sy=\"http://purl.org/rss/1.0/modules/syndication/\"><channel>"
+         "<title>Feed</title>" + asks + "<item><title>One</title><link>http://a/1</link></item></channel></rss>";
+}
+
+TEST_F(PoliteSchedulerTest, TheFeedAndItsServerOnlyEverLengthenThePeriodAndAtMostToADay) {
+  AddFeed("http://a/");
+  SetPeriod("1 hour");
+  Download(Ok(Asking("<ttl>180</ttl>")));
+  EXPECT_EQ(Attribute("askedperiod"), "10800");
+  EXPECT_EQ(AskedNote(), "next download not before 12:00: the feed asks for 3 hours");
+  now += 3601;
+  EXPECT_FALSE(Due());
+  ASSERT_TRUE(scheduler.QueueFeed(1));
+  Download(NotModified());  // an Update goes at once, and the stored copy still asks
+  EXPECT_EQ(Attribute("askedperiod"), "10800");
+  now += 10799;
+  EXPECT_FALSE(Due());
+  now += 2;
+  EXPECT_TRUE(Due());
+
+  // A ttl shorter than the period changes nothing.
+  ASSERT_TRUE(scheduler.QueueFeed(1));
+  Download(Ok(Asking("<ttl>5</ttl>")));
+  EXPECT_EQ(AskedNote(), "");
+  now += 3601;
+  EXPECT_TRUE(Due());
+
+  DownloadResult fresh = Ok(Asking(""));
+  fresh.freshSeconds = 2 * 3600;
+  ASSERT_TRUE(scheduler.QueueFeed(1));
+  Download(fresh);
+  EXPECT_EQ(Attribute("askedperiod"), "");
+  EXPECT_NE(AskedNote().find(": the server asks for 2 hours"), std::string::npos);
+  now += 3601;
+  EXPECT_FALSE(Due());
+  now += 3600;
+  EXPECT_TRUE(Due());
+
+  // Weekly is heeded for a day only.
+  ASSERT_TRUE(scheduler.QueueFeed(1));
+  Download(Ok(Asking("<sy:updatePeriod> weekly </sy:updatePeriod><sy:updateFrequency>1</sy:updateFrequency>")));
+  EXPECT_EQ(Attribute("freshfor"), "");
+  now += 86399;
+  EXPECT_FALSE(Due());
+  now += 1;
+  EXPECT_TRUE(Due());
+}
+
+TEST_F(PoliteSchedulerTest, SkippedHoursAndDaysWaitForTheFirstHourAllowed) {
+  AddFeed("http://a/");
+  SetPeriod("1 hour");
+  const std::time_t periodEnd = now + 3600;
+  std::tm utc{};
+  gmtime_r(&periodEnd, &utc);
+  const int first = utc.tm_hour, second = (utc.tm_hour + 1) % 24;
+  Download(Ok(Asking("<skipHours><hour>" + std::to_string(first) + "</hour><hours>" + std::to_string(second) +
+                     "</hours><hour>noon</hour></skipHours>")));
+  const std::time_t allowed = periodEnd - periodEnd % 3600 + 2 * 3600;
+  now = periodEnd + 1;
+  EXPECT_FALSE(Due());
+  const std::string hours = std::to_string(std::min(first, second)) + ", " + std::to_string(std::max(first, second));
+  EXPECT_NE(AskedNote().find(": the feed skips the hours " + hours + " (UTC)"), std::string::npos) << AskedNote();
+  now = allowed - 1;
+  EXPECT_FALSE(Due());
+  now = allowed;
+  EXPECT_TRUE(Due());
+
+  // A feed that skips every day is still read once a day; old examples'
+  // spellings count too.
+  ASSERT_TRUE(scheduler.QueueFeed(1));
+  Download(Ok(Asking("<skipdays><day>Monday</day><day>tuesday</day><days>Wednesday</days><day>Thursday</day>"
+                     "<day>Friday</day><day>Saturday</day><day>Sunday</day></skipdays>")));
+  EXPECT_EQ(Attribute("skiphours"), "");
+  EXPECT_EQ(Attribute("skipdays"), "Sunday Monday Tuesday Wednesday Thursday Friday Saturday");
+  now += 86399;
+  EXPECT_FALSE(Due());
+  now += 1;
   EXPECT_TRUE(Due());
 }
 

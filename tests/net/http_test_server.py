@@ -9,7 +9,8 @@ that started it.
 
 Paths:
   /echo?body=B&type=T&status=S  body B (percent-encoded bytes), Content-Type T
-        &retry=R&location=L     and a Retry-After header R, a Location L
+        &retry=R&location=L     and a Retry-After header R, a Location L,
+        &cache=C                a Cache-Control C
   /status/CODE                  that status with a short body
   /redirect/N                   N redirects, then 200
   /loop                         redirects to itself
@@ -100,7 +101,8 @@ class Handler(BaseHTTPRequestHandler):
 
         if route == "echo":
             headers = [(name, args[key].decode("latin-1"))
-                       for key, name in (("retry", "Retry-After"), ("location", "Location")) if key in args]
+                       for key, name in (("retry", "Retry-After"), ("location", "Location"), ("cache", "Cache-Control"))
+                       if key in args]
             self.reply(int(args.get("status", b"200")), args.get("body", b""), content_type, headers)
         elif route == "status":
             self.reply(int(rest), b"<error/>", content_type)

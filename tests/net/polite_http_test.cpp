@@ -111,6 +111,26 @@ TEST_F(PoliteHttpTest, GoneAndRetryAfterAreReported) {
 
   // Only 429 and 503 ask to wait.
   EXPECT_EQ(Fetch(Url("/echo?status=200&retry=120")).retryAfterSeconds, -1);
+  // Any answer may say how long it stays fresh.
+  EXPECT_EQ(Fetch(Url("/echo?cache=public,%20max-age%3D600")).freshSeconds, 600);
+  EXPECT_EQ(Fetch(Url("/echo")).freshSeconds, 0);
+}
+
+TEST(FreshLifetime, MaxAgeGoesBeforeExpiresAndNoCacheAsksNothing) {
+  const std::time_t now = 1717236000;  // Sat, 01 Jun 2024 10:00:00 GMT
+  const char* inAnHour = "Sat, 01 Jun 2024 11:00:00 GMT";
+  EXPECT_EQ(ParseFreshLifetime("public, max-age=600", "", "", now), 600);
+  EXPECT_EQ(ParseFreshLifetime(" Max-Age = \"90\" ", inAnHour, "", now), 90);
+  EXPECT_EQ(ParseFreshLifetime("max-age=600, no-cache", "", "", now), 0);
+  EXPECT_EQ(ParseFreshLifetime("no-store", inAnHour, "", now), 0);
+  EXPECT_EQ(ParseFreshLifetime("max-age=99999999999", "", "", now), kMaxRetryAfterSeconds);
+  EXPECT_EQ(ParseFreshLifetime("max-age=-5", "", "", now), 0);
+  EXPECT_EQ(ParseFreshLifetime("s-maxage=600", "", "", now), 0);
+  EXPECT_EQ(ParseFreshLifetime("", inAnHour, "", now), 3600);
+  // Counted on the server's own clock when it sent one.
+  EXPECT_EQ(ParseFreshLifetime("", inAnHour, "Sat, 01 Jun 2024 10:30:00 GMT", now), 1800);
+  EXPECT_EQ(ParseFreshLifetime("", "0", "", now), 0);
+  EXPECT_EQ(ParseFreshLifetime("", "", "", now), 0);
 }
 
 TEST(RetryAfter, ReadsSecondsAndDates) {

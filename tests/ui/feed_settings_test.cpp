@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "edit/widget/text_edit.h"
+#include "feeds/time_stamp.h"
 #include "markup/widget/markup_view.h"
 #include "ui/feed_settings_dlg.h"
 #include "ui/feed_settings_text.h"
@@ -61,16 +62,29 @@ class FeedSettingsTest : public QObject {
  private slots:
   void summaryListsTheLeavesWithText() {
     XmlDoc feed = Doc(kRssFeed);
-    QCOMPARE(FeedSummaryMarkup(feed),
+    QCOMPARE(FeedSummaryMarkup(feed, 0),
              std::string("<B>Type:</B> RSS 2.0 <FONT color=\"100,100,100\">(4 data elements)</FONT>\r\n"
                          "<B>title:</B> Chan\r\n"
                          "<B>title:</B> A &amp; B\r\n"
                          "<B>description:</B> bold text\r\n"));
   }
 
+  void theSummarySaysWhyTheFeedIsReadLessOften() {
+    XmlDoc feed = Doc(
+        "<FEED feedid=\"1\" title=\"Chan\" uri=\"http://chan.example/\" period=\"1 hour\" "
+        "arrivetime=\"20240301 090000\" askedperiod=\"7200\"><rss version=\"2.0\"><channel><title>Chan</title>"
+        "<ttl>120</ttl></channel></rss></FEED>");
+    const std::time_t arrived = vrel::ToTime({2024, 3, 1, 9, 0, 0});
+    const std::string summary = FeedSummaryMarkup(feed, arrived + 60);
+    QVERIFY2(summary.find("</FONT>\r\nnext download not before 11:00: the feed asks for 2 hours\r\n<B>title:</B>") !=
+                 std::string::npos,
+             summary.c_str());
+    QVERIFY(FeedSummaryMarkup(feed, arrived + 7201).find("next download") == std::string::npos);
+  }
+
   void aPageFeedWithEmptyValuesShowsOnlyItsCount() {
     XmlDoc feed = Doc(kPageFeed);
-    QCOMPARE(FeedSummaryMarkup(feed),
+    QCOMPARE(FeedSummaryMarkup(feed, 0),
              std::string("<B>Type:</B> items <FONT color=\"100,100,100\">(3 data elements)</FONT>\r\n"));
   }
 
