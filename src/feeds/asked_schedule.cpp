@@ -89,9 +89,9 @@ class AskReader {
         if (const int day = DayIndex(text); day >= 0) skips_.skipDays |= 1u << day;
       });
     } else if (HasPrefix(name) && local == "updatePeriod") {
-      const std::string_view word = Trimmed(doc_.GetContent(element));
+      const std::string word = doc_.GetContent(element);
       for (const SyndicationPeriod& period : kSyndicationPeriods)
-        if (SameNoCase(word, period.word)) syndicationPeriod_ = period.seconds;
+        if (SameNoCase(Trimmed(word), period.word)) syndicationPeriod_ = period.seconds;
     } else if (HasPrefix(name) && local == "updateFrequency") {
       if (const int64_t frequency = Count(doc_.GetContent(element)); frequency > 0) syndicationFrequency_ = frequency;
     }
