@@ -36,24 +36,27 @@ const Command kCommands[] = {
     {"update", "update [FEEDID|ADDRESS...]", "download the given feeds now, or all feeds",
      vrel::cli::RunUpdateCommand, kChanges},
     {"run", "run", "keep the feeds up to date until interrupted", vrel::cli::RunRunCommand, kChanges},
-    {"list", "list", "the feed list with new and total item counts", vrel::cli::RunListCommand},
+    {"list", "list", "the feed list with new and total item counts, folders after the other feeds",
+     vrel::cli::RunListCommand},
     {"status", "status", "the status line", vrel::cli::RunStatusCommand},
     {"show", "show FEEDID [--brief] [--new]", "one feed: full or brief, all or new items",
      vrel::cli::RunShowCommand},
-    {"new", "new", "the new items of all feeds", vrel::cli::RunNewCommand},
+    {"new", "new [--folder NAME]", "the new items of all feeds, or of the feeds in folder NAME",
+     vrel::cli::RunNewCommand},
     {"item", "item FEEDID FIRSTTIME SEQ", "one item's details", vrel::cli::RunItemCommand},
     {"search", "search TEXT", "items whose title, author or text contain TEXT", vrel::cli::RunSearchCommand},
     {"messages", "messages", "the status messages", vrel::cli::RunMessagesCommand},
     {"read", "read FEEDID|all", "mark a feed, or all feeds, as read", vrel::cli::RunReadCommand, kChanges},
     {"delete", "delete FEEDID", "remove a feed and everything stored in it", vrel::cli::RunDeleteCommand,
      kChanges},
-    {"set", "set FEEDID [--title T] [--period P] [--scrape LIST]", "change a feed's settings",
+    {"set", "set FEEDID [--title T] [--period P] [--scrape LIST] [--folder NAME]",
+     "change a feed's settings (--folder \"\" takes it out of its folder)",
      vrel::cli::RunSetCommand, kChanges},
     {"open", "open FEEDID FIRSTTIME SEQ", "open an item's address in the browser and mark it visited",
      vrel::cli::RunOpenCommand, kChanges},
-    {"import", "import FILE", "add the feeds of an OPML file that are not in the data file yet",
+    {"import", "import FILE", "add the feeds of an OPML file that are not in the data file yet, in their folders",
      vrel::cli::RunImportCommand, kChanges},
-    {"export", "export [FILE]", "write the feeds as OPML 2.0 to FILE or standard output",
+    {"export", "export [FILE]", "write the feeds as OPML 2.0, folders as nested outlines, to FILE or standard output",
      vrel::cli::RunExportCommand},
 };
 
@@ -67,6 +70,7 @@ void PrintHelp(std::FILE* out) {
       "  --data PATH   use PATH as the data file instead of the configured one\n"
       "  --markup      print views as mark-up instead of terminal text\n"
       "  FEEDID        a feed's number (as list shows it) or its address\n"
+      "  NAME          a folder's name, nested ones as \"Outer/Inner\"\n"
       "  --help        show this help\n"
       "\n"
       "Commands:\n",

@@ -11,6 +11,7 @@
 #include "feeds/time_stamp.h"
 #include "markup/browser_launch.h"
 #include "feeds/feed_commands.h"
+#include "feeds/feed_folders.h"
 #include "markup/feed_list_view.h"
 #include "markup/feed_views.h"
 #include "markup/markup_terminal.h"
@@ -104,9 +105,20 @@ int RunShowCommand(const Arguments& args, const GlobalOptions& options) {
 }
 
 int RunNewCommand(const Arguments& args, const GlobalOptions& options) {
-  if (!args.empty()) return Usage("new");
+  const char* usage = "new [--folder NAME]";
+  if (!args.empty() && (args.size() != 2 || args[0] != "--folder")) return Usage(usage);
   Session session(options);
-  const std::string view = Render(session, MakeRequest({}, "ShowNew"));
+  std::string view;
+  if (args.empty()) {
+    view = Render(session, MakeRequest({}, "ShowNew"));
+  } else {
+    const std::string folder = NormalFolderName(args[1]);
+    if (FeedsInFolder(session.Engine(), folder).empty()) {
+      std::fprintf(stderr, "vrel-cli: no feed is in the folder '%s' (see vrel-cli list)\n", args[1].c_str());
+      return 1;
+    }
+    view = Render(session, FolderNewRequest(folder));
+  }
   if (view.empty()) std::fputs("no new items\n", stderr);
   else PrintMarkup(view, options);
   return 0;
@@ -157,7 +169,7 @@ int RunDeleteCommand(const Arguments& args, const GlobalOptions& options) {
 }
 
 int RunSetCommand(const Arguments& args, const GlobalOptions& options) {
-  const char* usage = "set FEEDID [--title T] [--period P] [--scrape LIST]";
+  const char* usage = "set FEEDID [--title T] [--period P] [--scrape LIST] [--folder NAME]";
   if (args.empty() || args.size() % 2 == 0) return Usage(usage);
   FeedSettings settings;
   std::string scrapeList;
@@ -165,6 +177,7 @@ int RunSetCommand(const Arguments& args, const GlobalOptions& options) {
     if (args[i] == "--title") settings.title = args[i + 1];
     else if (args[i] == "--period") settings.schedule = args[i + 1];
     else if (args[i] == "--scrape") settings.scrapeChanged = true, scrapeList = args[i + 1];
+    else if (args[i] == "--folder") settings.folder = args[i + 1];
     else return Usage(usage);
   }
   std::string period = settings.schedule;

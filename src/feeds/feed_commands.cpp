@@ -1,9 +1,11 @@
 #include "feeds/feed_commands.h"
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 
 #include "feeds/feed_database.h"
+#include "feeds/feed_folders.h"
 #include "feeds/news_engine.h"
 #include "feeds/scrape.h"
 #include "feeds/time_stamp.h"
@@ -59,15 +61,46 @@ bool MarkAsRead(NewsEngine& engine, int feedId) {
   return changed;
 }
 
-int MarkAllAsRead(NewsEngine& engine) {
+namespace {
+
+// Mark As Read for the feeds whose FEED element include accepts.
+int MarkFeedsAsRead(NewsEngine& engine, const std::function<bool(XmlDoc&)>& include) {
   int changed = 0;
   {
     std::lock_guard lock(engine.Lock());
     XmlDoc& db = engine.Database().Document();
-    ForEachFeed(db, [&] { changed += MarkCurrentFeedRead(db) ? 1 : 0; });
+    ForEachFeed(db, [&] { changed += include(db) && MarkCurrentFeedRead(db) ? 1 : 0; });
   }
   if (changed > 0) engine.FeedListChanged();
   return changed;
+}
+
+}  // namespace
+
+int MarkAllAsRead(NewsEngine& engine) {
+  return MarkFeedsAsRead(engine, [](XmlDoc&) { return true; });
+}
+
+std::vector<int> FeedsInFolder(NewsEngine& engine, std::string_view folder) {
+  std::vector<int> feeds;
+  if (folder.empty()) return feeds;
+  std::lock_guard lock(engine.Lock());
+  XmlDoc& db = engine.Database().Document();
+  ForEachFeed(db, [&] {
+    if (db.GetAttribute(kFolderAttribute) == folder) feeds.push_back(LeadingInt(db.GetAttribute("feedid")));
+  });
+  return feeds;
+}
+
+int MarkFolderAsRead(NewsEngine& engine, std::string_view folder) {
+  if (folder.empty()) return 0;
+  return MarkFeedsAsRead(engine, [folder](XmlDoc& db) { return db.GetAttribute(kFolderAttribute) == folder; });
+}
+
+int UpdateFolderNow(NewsEngine& engine, std::string_view folder) {
+  int queued = 0;
+  for (const int feedId : FeedsInFolder(engine, folder)) queued += UpdateFeedNow(engine, feedId) ? 1 : 0;
+  return queued;
 }
 
 bool HasScrapeSettings(NewsEngine& engine, int feedId) {
@@ -105,6 +138,7 @@ bool ApplyFeedSettings(NewsEngine& engine, int feedId, const FeedSettings& setti
     int64_t seconds = 0;
     // Only a readable schedule replaces the period, in its normal form.
     if (ReadDuration(period, seconds)) applied |= db.SetAttribute(feed, "period", period);
+    if (settings.folder) applied |= SetFeedFolder(db, feed, *settings.folder);
     if (settings.scrapeChanged) {
       if (FirstChildOfFeed(db) != 0) db.RemoveChildElement();
       db.SetPositions(parent, feed, 0);

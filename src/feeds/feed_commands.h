@@ -3,8 +3,10 @@
 // rebuild the feed list when something changed.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vrel {
 
@@ -24,12 +26,21 @@ bool MarkAsRead(NewsEngine& engine, int feedId);
 // Mark As Read for every feed; the number of feeds changed.
 int MarkAllAsRead(NewsEngine& engine);
 
+// The feed identifiers of the feeds in folder (exactly that one, not the
+// folders inside it), in database order; empty when no feed is in it.
+std::vector<int> FeedsInFolder(NewsEngine& engine, std::string_view folder);
+// Mark All As Read and Update Now for the feeds of one folder; the number
+// of feeds changed or queued.
+int MarkFolderAsRead(NewsEngine& engine, std::string_view folder);
+int UpdateFolderNow(NewsEngine& engine, std::string_view folder);
+
 // What the Modify Feed Settings dialog hands back on OK.
 struct FeedSettings {
   std::string title;     // empty keeps the title
   std::string schedule;  // a duration; one that cannot be read keeps the period
   bool scrapeChanged = false;
   std::string items;     // the new "items" element when scrapeChanged
+  std::optional<std::string> folder = std::nullopt;  // none keeps the folder; empty removes it
 };
 
 // Whether the feed keeps scrape settings: a web page feed, or one never downloaded.

@@ -16,6 +16,12 @@ XmlDoc SearchRequest(std::string_view text) {
   return request;
 }
 
+XmlDoc FolderNewRequest(std::string_view folder) {
+  XmlDoc request = MakeRequest({}, "FolderNew");
+  request.SetAttribute("folder", folder);
+  return request;
+}
+
 XmlDoc ItemDetailsRequest(std::string_view feedId, std::string_view firstTime, std::string_view seq,
                           std::string_view href) {
   XmlDoc request = MakeRequest(feedId, "ItemDetails");

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "feeds/feed_folders.h"
 #include "feeds/feed_merge.h"
 #include "feeds/news_engine.h"
 #include "markup/view_support.h"
@@ -30,7 +31,12 @@ std::string Counted(int count, const char* singular, const char* plural) {
   return std::to_string(count) + " " + (count == 1 ? singular : plural);
 }
 
-std::string FeedLine(XmlDoc& db, std::time_t now, NewItemTotals& totals) {
+struct FeedLine {
+  std::string markup;
+  ItemCounts counts;
+};
+
+FeedLine LineOfFeed(XmlDoc& db, std::time_t now) {
   const int feed = db.GetCurrentPosition();
   const std::string feedId = db.GetAttribute(feed, "feedid");
   const std::string title = MarkupText(db.GetAttribute(feed, "title"));
@@ -39,10 +45,6 @@ std::string FeedLine(XmlDoc& db, std::time_t now, NewItemTotals& totals) {
   const bool failed = !db.GetAttribute(feed, "failedtime").empty();
   const std::string age = MarkupText(AgeOf(arriveTime, now));
   const ItemCounts counts = CountItems(db);
-  if (counts.newItems != 0) {
-    totals.items += counts.newItems;
-    ++totals.feeds;
-  }
   const std::string id = std::to_string(LeadingInt(feedId));
   const std::string newCount = std::to_string(counts.newItems);
   const std::string total = std::to_string(counts.items);
@@ -59,7 +61,40 @@ std::string FeedLine(XmlDoc& db, std::time_t now, NewItemTotals& totals) {
     link = "<A feedid=\"" + id + "\">" + title + "</A>";
   else
     link = "<A feedid=\"" + id + "\" unviewed=\"1\"><B>" + title + "</B></A>";
-  return link + countsText + "\r\n";
+  return {link + countsText + "\r\n", counts};
+}
+
+// A folder's feeds go indented below its heading.
+constexpr char kFolderIndent[] = "    ";
+
+// The heading of a folder: a link to its new items, in bold, with the new
+// and total item counts of its feeds.
+std::string FolderHeading(const std::string& folder, const ItemCounts& counts) {
+  std::string line = "<A type=\"FolderNew\" folder=\"" + MarkupAttribute(folder) + "\"><B>" + MarkupText(folder) +
+                     "</B></A> ";
+  if (counts.newItems != 0)
+    line += "<FONT color=\"250,0,0\"><B>" + std::to_string(counts.newItems) + "</B></FONT> /";
+  return line + std::to_string(counts.items) + "\r\n";
+}
+
+// The lines of one folder's feeds (the heading first when it is a folder),
+// counted into the totals.
+std::string GroupLines(XmlDoc& db, const FolderGroup& group, std::time_t now, NewItemTotals& totals) {
+  std::string lines;
+  ItemCounts sum;
+  for (const int feed : group.feeds) {
+    EnterFeed(db, feed);
+    const FeedLine line = LineOfFeed(db, now);
+    if (line.counts.newItems != 0) {
+      totals.items += line.counts.newItems;
+      ++totals.feeds;
+    }
+    sum.items += line.counts.items;
+    sum.newItems += line.counts.newItems;
+    if (!group.folder.empty()) lines += kFolderIndent;
+    lines += line.markup;
+  }
+  return group.folder.empty() ? lines : FolderHeading(group.folder, sum) + lines;
 }
 
 }  // namespace
@@ -85,7 +120,7 @@ FeedList BuildFeedList(NewsEngine& engine) {
   XmlDoc& db = engine.Database().Document();
   const std::time_t now = engine.CurrentTime();
   FeedList list;
-  ForEachFeed(db, [&] { list.markup += FeedLine(db, now, list.newTotals); });
+  for (const FolderGroup& group : GroupFeedsByFolder(db)) list.markup += GroupLines(db, group, now, list.newTotals);
   return list;
 }
 

@@ -30,8 +30,10 @@ struct FeedList {
   NewItemTotals newTotals;
 };
 
-// One line per FEED, in database order, with the new-item totals counted on
-// the way. Takes the database lock.
+// One line per FEED with the new-item totals counted on the way: the feeds
+// without a folder in database order, then each folder (feed_folders.h) as
+// a bold heading with its new and total counts, a link of type "FolderNew",
+// and its feeds indented below it in database order. Takes the database lock.
 FeedList BuildFeedList(NewsEngine& engine);
 std::string RenderFeedList(NewsEngine& engine);
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <optional>
 #include <vector>
 
+#include "feeds/feed_folders.h"
 #include "feeds/feed_merge.h"
 #include "feeds/feed_reader.h"
 #include "feeds/news_engine.h"
@@ -187,7 +189,11 @@ std::string RenderFeedView(NewsEngine& engine, bool brief, bool newOnly) {
   return text + lines;
 }
 
-std::string RenderShowNew(NewsEngine& engine) {
+namespace {
+
+// The brief new-only views of the unread feeds that include accepts, latest
+// download first.
+std::string RenderNewOfFeeds(NewsEngine& engine, const std::function<bool(XmlDoc&)>& include) {
   XmlDoc& db = engine.Database().Document();
   struct Dated {
     int parent, feed;
@@ -195,6 +201,7 @@ std::string RenderShowNew(NewsEngine& engine) {
   };
   std::vector<Dated> feeds;
   ForEachFeed(db, [&] {
+    if (!include(db)) return;
     feeds.push_back({db.GetParentPosition(), db.GetCurrentPosition(),
                      ParseTimeStamp(db.GetAttribute("arrivetime"))});
   });
@@ -208,6 +215,17 @@ std::string RenderShowNew(NewsEngine& engine) {
     if (!view.empty()) text += view + "\r\n";
   }
   return text;
+}
+
+}  // namespace
+
+std::string RenderShowNew(NewsEngine& engine) {
+  return RenderNewOfFeeds(engine, [](XmlDoc&) { return true; });
+}
+
+std::string RenderFolderNew(NewsEngine& engine, std::string_view folder) {
+  if (folder.empty()) return {};
+  return RenderNewOfFeeds(engine, [folder](XmlDoc& db) { return db.GetAttribute(kFolderAttribute) == folder; });
 }
 
 SearchHit FindSearchHit(std::string_view text, std::string_view search) {

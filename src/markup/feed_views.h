@@ -19,6 +19,8 @@ std::string RenderFeedView(NewsEngine& engine, bool brief, bool newOnly);
 
 // The brief new-only views of every unread feed, latest download first.
 std::string RenderShowNew(NewsEngine& engine);
+// The same for the feeds of one folder (not those of the folders inside it).
+std::string RenderFolderNew(NewsEngine& engine, std::string_view folder);
 
 struct SearchHit {
   bool found = false;

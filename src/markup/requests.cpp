@@ -39,6 +39,7 @@ std::string RenderRequest(NewsEngine& engine, std::string_view requestText) {
   const std::string type = request.GetAttribute("type");
   std::lock_guard lock(engine.Lock());
   if (type == "ShowNew") return RenderShowNew(engine);
+  if (type == "FolderNew") return RenderFolderNew(engine, request.GetAttribute("folder"));
   if (type == "ItemDetails") return RenderItemDetails(engine, request);
   if (type == "Errors") return RenderStatusMessages(engine);
   if (type == "Search") return RenderSearchResults(engine, request);
@@ -102,6 +103,7 @@ void LinkHandler::OnLinkClicked(const XmlDoc& link) {
   if (href.empty()) {
     const std::string type = link.GetAttribute("type");
     if (type == "Errors") engine_.PostViewRequest(MakeRequest({}, type));
+    else if (type == "FolderNew") engine_.PostViewRequest(FolderNewRequest(link.GetAttribute("folder")));
     else engine_.PostViewRequest(MakeRequest(link.GetAttribute("feedid"), type.empty() ? "Summary" : type));
     return;
   }

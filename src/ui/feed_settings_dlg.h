@@ -1,4 +1,4 @@
-// Modify Feed Settings: one feed's title and schedule, a read-only summary
+// Modify Feed Settings: one feed's title, schedule and folder, a read-only summary
 // of what it holds and, for web page feeds, its scrape settings. Works on a
 // copy of the FEED element; the caller applies the result.
 #pragma once
@@ -44,6 +44,7 @@ class CFeedSettingsDlg : public QDialog {
 
   edit::TextEdit* TitleEdit() const { return titleEdit_; }
   edit::TextEdit* ScheduleEdit() const { return scheduleEdit_; }
+  edit::TextEdit* FolderEdit() const { return folderEdit_; }
   markup::MarkupView* Summary() const { return summary_; }
   QPushButton* ScrapeButton() const { return scrapeButton_; }
 
@@ -55,10 +56,11 @@ class CFeedSettingsDlg : public QDialog {
   void OnScrape();
 
   XmlDoc feed_;
-  std::string titleText_, scheduleText_;
+  std::string titleText_, scheduleText_, folderText_;
   bool scrapeChanged_ = false;
   edit::TextEdit* titleEdit_;
   edit::TextEdit* scheduleEdit_;
+  edit::TextEdit* folderEdit_;
   markup::MarkupView* summary_;
   QPushButton* scrapeButton_;
 };

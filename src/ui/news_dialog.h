@@ -68,6 +68,8 @@ enum NewsCommand : int {
   kCmdFeedViewNew = 32782,
   kCmdFeedViewBriefNew = 32783,
   kCmdFeedMarkAsRead = 32784,
+  kCmdFolderMarkAllAsRead = 32794,
+  kCmdFolderUpdateNow = 32795,
   kCmdAbout = 16,
   kCmdCut = 57635,
   kCmdCopy = 57634,
@@ -88,7 +90,8 @@ struct MainLayout {
 MainLayout LayOutMainDialog(const QSize& client, const QSize& addSize, const QSize& menuSize,
                             int textHeight);
 
-// The feed context menu for the link last right-clicked in the feed list.
+// The feed context menu for the link last right-clicked in the feed list;
+// a folder's heading gets the folder's menu.
 struct FeedMenuEntry {
   int command = 0;  // 0 for a separator
   QString text;

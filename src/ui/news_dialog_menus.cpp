@@ -176,7 +176,8 @@ void NewsDialog::RunCommand(int command) {
   }
 }
 
-// The feed commands act on the feed of the link last clicked in the list.
+// The feed commands act on the feed of the link last clicked in the list,
+// the folder commands on the folder of its heading.
 void NewsDialog::RunFeedCommand(int command) {
   const std::string feedId = currentLink_.GetAttribute("feedid");
   switch (command) {
@@ -203,6 +204,12 @@ void NewsDialog::RunFeedCommand(int command) {
       break;
     case kCmdFeedModify:
       CFeedSettingsDlg::Modify(*engine_, LeadingInt(feedId), this);
+      break;
+    case kCmdFolderMarkAllAsRead:
+      MarkFolderAsRead(*engine_, currentLink_.GetAttribute("folder"));
+      break;
+    case kCmdFolderUpdateNow:
+      UpdateFolderNow(*engine_, currentLink_.GetAttribute("folder"));
       break;
     default:
       break;

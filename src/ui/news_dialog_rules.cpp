@@ -59,6 +59,8 @@ MainLayout LayOutMainDialog(const QSize& client, const QSize& addSize, const QSi
 FeedMenuModel BuildFeedMenu(const XmlDoc& link) {
   const std::string type = link.GetAttribute("type");
   if (type == "Errors") return {};
+  if (type == "FolderNew")
+    return {{{kCmdFolderMarkAllAsRead, "Mark All As Read", true}, {kCmdFolderUpdateNow, "Update Now", true}}, 0};
   const bool newCountLink = type == "NewOnly";
   const int newCount = LeadingInt(link.GetAttribute("newcount"));
   const int unviewed = LeadingInt(link.GetAttribute("unviewed"));

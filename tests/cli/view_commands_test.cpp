@@ -85,6 +85,26 @@ TEST_F(ViewCommands, ReadSetDeleteChangeTheDataFile) {
   EXPECT_EQ(empty.err, "no feeds (add one with vrel-cli add ADDRESS)\n");
 }
 
+TEST_F(ViewCommands, SetFolderGroupsTheListAndNewShowsTheFolder) {
+  EXPECT_EQ(Run({"set", "1", "--folder", " Space / Launches "}).out, "changed\n");
+  EXPECT_EQ(Run({"list"}).out, "Space/Launches 4 /4\n    Liftoff News 4 /4 (0 min)\n");
+  const CliResult folderNew = Run({"new", "--folder", "Space/Launches"});
+  EXPECT_EQ(folderNew.status, 0) << folderNew.err;
+  EXPECT_EQ(folderNew.out, Run({"new"}).out);
+  EXPECT_NE(folderNew.out.find("Star City"), std::string::npos) << folderNew.out;
+
+  const CliResult unknown = Run({"new", "--folder", "Space"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.err, "vrel-cli: no feed is in the folder 'Space' (see vrel-cli list)\n");
+  EXPECT_EQ(Run({"new", "--folder"}).status, 2);
+  EXPECT_EQ(Run({"new", "Space"}).status, 2);
+
+  EXPECT_EQ(Run({"set", "1", "--folder", "Space/Launches"}).out, "nothing to change\n");
+  EXPECT_EQ(Run({"set", "1", "--folder", ""}).out, "changed\n");
+  EXPECT_EQ(Run({"list"}).out, "Liftoff News 4 /4 (0 min)\n");
+  EXPECT_EQ(ReadWhole(data).find("folder="), std::string::npos);
+}
+
 TEST_F(ViewCommands, OpenRefusesAddressesThatAreNoWebOrMailAddress) {
   const std::string hostile = dir.File(
       "hostile.xml",

@@ -144,6 +144,68 @@ TEST(Opml, ExportedFeedsImportAsTheyWere) {
             (Feeds{{"http://a/rss?x=1&y=2", "Tom & \"Jerry\" <News>"}, {"http://b/atom", "Ünïcode"}}));
 }
 
+using Folders = std::vector<std::pair<std::string, std::string>>;  // uri, folder
+
+Folders FoldersOf(NewsEngine& engine) {
+  std::lock_guard lock(engine.Lock());
+  Folders folders;
+  XmlDoc& db = engine.Database().Document();
+  ForEachFeed(db, [&] { folders.emplace_back(db.GetAttribute("uri"), db.GetAttribute("folder")); });
+  return folders;
+}
+
+const char kFolders[] = R"(<opml version="2.0"><body>
+  <outline text="Loose" xmlUrl="http://loose/"/>
+  <outline text=" Tom &amp; &quot;Jerry&quot; ">
+    <outline text="Alpha" xmlUrl="http://alpha/"/>
+    <outline title="Inner">
+      <outline text="Beta" xmlUrl="http://beta/"/>
+      <outline text="Empty inside"/>
+    </outline>
+  </outline>
+  <outline text="AC/DC"><outline text="Gamma" xmlUrl="http://gamma/"/></outline>
+  <outline text="Empty"/>
+  <outline text="Only empty ones"><outline text="Nothing"/></outline>
+</body></opml>
+)";
+
+TEST(Opml, FoldersSurviveImportMergeSaveLoadAndExport) {
+  EngineFixture source;
+  const std::string opml = source.dir.Path("folders.opml");
+  WriteFile(opml, kFolders);
+  ASSERT_TRUE(ImportOpmlFile(source.engine, opml));
+  const Folders imported{{"http://loose/", ""},
+                         {"http://alpha/", "Tom & \"Jerry\""},
+                         {"http://beta/", "Tom & \"Jerry\"/Inner"},
+                         {"http://gamma/", "AC/DC"}};
+  EXPECT_EQ(FoldersOf(source.engine), imported);
+  // A download replaces the stored copy, never the feed's own settings.
+  ASSERT_TRUE(source.engine.MergeDownload("http://beta/", test::Corpus("htmlparser2/RSS_Example.xml")));
+  const std::string data = source.dir.Path("feeds.xml");
+  ASSERT_TRUE(source.engine.Database().MoveTo(data));
+
+  EngineFixture loaded;
+  ASSERT_TRUE(loaded.engine.LoadDataFile(data));
+  EXPECT_EQ(FoldersOf(loaded.engine), imported);
+  const std::string exported = loaded.dir.Path("out.opml");
+  ASSERT_TRUE(ExportOpmlFile(loaded.engine, exported));
+  const std::string text = test::ReadFile(exported);
+  EXPECT_NE(text.find("    <outline text=\"Tom &amp; &quot;Jerry&quot;\" title=\"Tom &amp; &quot;Jerry&quot;\">\n"
+                      "      <outline type=\"rss\" text=\"Alpha\" title=\"Alpha\" xmlUrl=\"http://alpha/\"/>\n"
+                      "      <outline text=\"Inner\" title=\"Inner\">\n"
+                      "        <outline type=\"rss\" text=\"Beta\" title=\"Beta\" xmlUrl=\"http://beta/\"/>\n"
+                      "      </outline>\n"
+                      "    </outline>\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("<outline text=\"AC\" title=\"AC\">\n      <outline text=\"DC\" title=\"DC\">"), std::string::npos);
+
+  // Folders come after the loose feeds and sort without regard to case.
+  EngineFixture again;
+  ASSERT_TRUE(ImportOpmlFile(again.engine, exported));
+  EXPECT_EQ(FoldersOf(again.engine), (Folders{imported[0], imported[3], imported[1], imported[2]}));
+}
+
 TEST(Opml, AnExportThatCannotBeWrittenSaysSo) {
   EngineFixture f;
   const Outcome result = ExportOpmlFile(f.engine, f.dir.Path("no/such/folder/out.opml"));

@@ -78,9 +78,11 @@ TEST_F(Links, LinksWithoutAddressAskForViews) {
   Click("<A feedid=\"2\">Slashdot</A>");
   Click("<A feedid=\"1\" type=\"NewOnly\">4</A>");
   Click("<A type=\"Errors\">error</A>");
+  Click("<A type=\"FolderNew\" folder=\"A &amp; B\"><B>A &amp; B</B></A>");
   EXPECT_EQ(recorder.views, (std::vector<std::string>{"<NURL feedid=\"2\" type=\"Summary\"/>\r\n",
                                                       "<NURL feedid=\"1\" type=\"NewOnly\"/>\r\n",
-                                                      "<NURL type=\"Errors\"/>\r\n"}));
+                                                      "<NURL type=\"Errors\"/>\r\n",
+                                                      "<NURL type=\"FolderNew\" folder=\"A &amp; B\"/>\r\n"}));
   EXPECT_EQ(recorder.queued, 0);
 }
 
@@ -114,6 +116,10 @@ TEST_F(Links, FeedCommands) {
   EXPECT_TRUE(UpdateFeedNow(engine, 2));
   EXPECT_FALSE(UpdateFeedNow(engine, 7));
   EXPECT_EQ(engine.DownloadScheduler().QueuedRequests(), 1u);
+  ASSERT_TRUE(ApplyFeedSettings(engine, 1, {"", "", false, "", "Rockets"}));
+  EXPECT_EQ(UpdateFolderNow(engine, "Rockets"), 1);
+  EXPECT_EQ(UpdateFolderNow(engine, "rockets"), 0);
+  EXPECT_EQ(engine.DownloadScheduler().QueuedRequests(), 2u);
 
   EXPECT_TRUE(MarkAsRead(engine, 1));
   EXPECT_FALSE(MarkAsRead(engine, 1));

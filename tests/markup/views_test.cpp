@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "../feeds/feed_test_support.h"
+#include "feeds/feed_commands.h"
 #include "feeds/feed_reader.h"
 #include "markup/digest.h"
 #include "markup/feed_list_view.h"
@@ -277,6 +278,45 @@ TEST_F(Views, ShowNewOrdersByLatestDownload) {
   MarkRead(kSlashdot);
   EXPECT_EQ(all.find("<A feedid=\"1\">") - all.find("<A feedid=\"1\">"), 0u);
   EXPECT_EQ(View("ShowNew", "").find("<A feedid=\"2\">"), std::string::npos);
+}
+
+TEST_F(Views, FoldersFollowTheOtherFeedsUnderBoldHeadings) {
+  ASSERT_TRUE(engine.MergeDownload(kLiftoff, Corpus("htmlparser2/RSS_Example.xml")));
+  ASSERT_TRUE(engine.MergeDownload(kSlashdot, Corpus("rome/slashdot.xml")));
+  {
+    std::lock_guard lock(engine.Lock());
+    engine.Database().AddFeed("http://never.example/", "Never");
+  }
+  const FeedList flat = BuildFeedList(engine);
+  SetFeedAttribute(kLiftoff, "folder", "Tech & \"Co\" <1>");
+  SetFeedAttribute("http://never.example/", "folder", "alpha");
+  const FeedList grouped = BuildFeedList(engine);
+  const std::vector<std::string> lines = Lines(grouped.markup);
+  ASSERT_EQ(lines.size(), 5u) << grouped.markup;
+  EXPECT_EQ(lines[0], Lines(flat.markup)[1]);
+  EXPECT_EQ(lines[1], "<A type=\"FolderNew\" folder=\"alpha\"><B>alpha</B></A> 0");
+  EXPECT_EQ(lines[2], "    " + Lines(flat.markup)[2]);
+  EXPECT_EQ(lines[3],
+            "<A type=\"FolderNew\" folder=\"Tech &amp; &quot;Co&quot; &lt;1&gt;\"><B>Tech &amp; \"Co\" &lt;1&gt;</B></A> "
+            "<FONT color=\"250,0,0\"><B>4</B></FONT> /4");
+  EXPECT_EQ(lines[4], "    " + Lines(flat.markup)[0]);
+  // Headings are no feeds: the tray's totals stay those of the feeds.
+  EXPECT_EQ(grouped.newTotals.items, flat.newTotals.items);
+  EXPECT_EQ(grouped.newTotals.feeds, flat.newTotals.feeds);
+}
+
+TEST_F(Views, FolderNewShowsTheNewItemsOfThatFolderOnly) {
+  ASSERT_TRUE(engine.MergeDownload(kLiftoff, Corpus("htmlparser2/RSS_Example.xml")));
+  ASSERT_TRUE(engine.MergeDownload(kSlashdot, Corpus("rome/slashdot.xml")));
+  SetFeedAttribute(kLiftoff, "folder", "Space/Launches");
+  const std::string request = FolderNewRequest("Space/Launches").GetDocumentText();
+  EXPECT_EQ(request, "<NURL type=\"FolderNew\" folder=\"Space/Launches\"/>\r\n");
+  EXPECT_EQ(RenderRequest(engine, request), View("BriefNewOnly") + "\r\n");
+  EXPECT_EQ(RenderRequest(engine, FolderNewRequest("Space").GetDocumentText()), "");
+  EXPECT_EQ(RenderRequest(engine, FolderNewRequest("").GetDocumentText()), "");
+  EXPECT_EQ(MarkFolderAsRead(engine, "Space/Launches"), 1);
+  EXPECT_EQ(RenderRequest(engine, request), "");
+  EXPECT_NE(View("ShowNew", ""), "");
 }
 
 TEST_F(Views, ChannelImageOfAnRdfFeed) {

@@ -166,6 +166,27 @@ class FeedSettingsTest : public QObject {
     QVERIFY(!CFeedSettingsDlg::Modify(ui.engine, 99, nullptr));
   }
 
+  void folderBoxShowsChangesAndClearsTheFolder() {
+    vrel::test::UiEngine ui;
+    const int feed = ui.AddRssFeed();
+    QVERIFY(ApplyFeedSettings(ui.engine, feed, {"", "", false, "", "News & \"Views\""}));
+    std::string shown;
+    auto modify = [&](const std::string& folder) {
+      WithNextModal([&](QDialog& dialog) {
+        auto& settings = static_cast<CFeedSettingsDlg&>(dialog);
+        shown = settings.FolderEdit()->Text();
+        settings.FolderEdit()->SetText(folder);
+        settings.accept();
+      });
+      return CFeedSettingsDlg::Modify(ui.engine, feed, nullptr);
+    };
+    QVERIFY(modify(" World / Europe "));
+    QCOMPARE(shown, std::string("News & \"Views\""));
+    QCOMPARE(FeedAttribute(ui.engine, feed, "folder"), std::string("World/Europe"));
+    QVERIFY(modify(""));
+    QCOMPARE(FeedAttribute(ui.engine, feed, "folder"), std::string());
+  }
+
   // Tab goes down the fields, then down the buttons; the labels name the boxes.
   void focusFollowsTheLayoutAndLabelsNameTheBoxes() {
     CFeedSettingsDlg dialog(Doc(kPageFeed));
@@ -173,12 +194,12 @@ class FeedSettingsTest : public QObject {
     QApplication::setActiveWindow(&dialog);
     dialog.TitleEdit()->setFocus();
     QStringList stops;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       stops << QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name);
     }
     // The summary shows no link, so it is no stop: back to the title.
-    QCOMPARE(stops, (QStringList{"Schedule", "OK", "Cancel", "Scrape...", "Title"}));
+    QCOMPARE(stops, (QStringList{"Schedule", "Folder", "OK", "Cancel", "Scrape...", "Title"}));
 
     // Escape in the multi-line scrape list keeps the dialog and what was typed.
     CScrapeSettingsDlg scrape("a~b");

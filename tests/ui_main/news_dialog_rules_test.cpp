@@ -122,6 +122,15 @@ class NewsDialogRulesTest : public QObject {
     QVERIFY(BuildFeedMenu(Link("<A type=\"Errors\" newcount=\"3\">Errors</A>")).entries.empty());
   }
 
+  void folderHeadingOffersTheFolderCommands() {
+    const FeedMenuModel menu = BuildFeedMenu(Link("<A type=\"FolderNew\" folder=\"Tech\"><B>Tech</B></A>"));
+    QCOMPARE(Commands(menu), (std::vector<int>{kCmdFolderMarkAllAsRead, kCmdFolderUpdateNow}));
+    QCOMPARE(menu.entries[0].text, QString("Mark All As Read"));
+    QCOMPARE(menu.entries[1].text, QString("Update Now"));
+    QVERIFY(Enabled(menu, kCmdFolderMarkAllAsRead));
+    QVERIFY(Enabled(menu, kCmdFolderUpdateNow));
+  }
+
   void popupShowsGreyingAndTheDefaultItem() {
     const FeedMenuModel model = BuildFeedMenu(Link("<A feedid=\"3\" type=\"NewOnly\" unviewed=\"0\">(1)</A>"));
     const std::unique_ptr<QMenu> menu = MakeFeedMenu(model, nullptr);
