@@ -12,7 +12,7 @@ packages=(
   libbenchmark-dev libpugixml-dev libxml2-dev libexpat1-dev libtinyxml2-dev
   fonts-dejavu-core
   xvfb xauth xdotool imagemagick
-  at-spi2-core python3-pyatspi dbus-x11
+  at-spi2-core python3-pyatspi dbus-x11 dbus-daemon
 )
 
 missing=()

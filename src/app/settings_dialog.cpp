@@ -18,6 +18,7 @@ SettingsDialog::SettingsDialog(NewsEngine& engine, QWidget* parent)
       exitOnClose_(new QCheckBox("Exit on Close News Dialog", this)),
       defaultBrowser_(new QCheckBox("Launch Default Browser", this)),
       notification_(new QCheckBox("Notification Window ", this)),
+      desktopNotifications_(new QCheckBox("Desktop &Notifications", this)),
       seconds_(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)),
       dataFile_(new edit::TextEdit(edit::TextEdit::Form::kSingleLine, this)) {
   setWindowTitle("Settings");
@@ -33,6 +34,7 @@ SettingsDialog::SettingsDialog(NewsEngine& engine, QWidget* parent)
   layout->addWidget(exitOnClose_);
   layout->addWidget(defaultBrowser_);
   layout->addWidget(notification_);
+  layout->addWidget(desktopNotifications_);
   // The labels name the boxes for screen readers; Alt and the letter reach them.
   auto* secondsLabel = new QLabel("Notification Window &Time in Seconds (default is 8)", this);
   secondsLabel->setBuddy(seconds_);
@@ -51,6 +53,7 @@ void SettingsDialog::Fill() {
   exitOnClose_->setChecked(settings.exitOnClose);
   defaultBrowser_->setChecked(settings.defaultBrowser);
   notification_->setChecked(settings.notification);
+  desktopNotifications_->setChecked(settings.desktopNotifications);
   seconds_->SetText(std::to_string(settings.notificationSeconds));
   dataFile_->SetText(settings.dataFile);
 }
@@ -61,6 +64,7 @@ NewsSettings SettingsDialog::Wanted() const {
   wanted.exitOnClose = exitOnClose_->isChecked();
   wanted.defaultBrowser = defaultBrowser_->isChecked();
   wanted.notification = notification_->isChecked();
+  wanted.desktopNotifications = desktopNotifications_->isChecked();
   wanted.notificationSeconds = ClampNotificationSeconds(LeadingInt(seconds_->Text()));
   return wanted;
 }

@@ -1,4 +1,4 @@
-// The Settings dialog of the main menu: the three switches, the
+// The Settings dialog of the main menu: the four switches, the
 // notification time and the data file. OK hands what the dialog shows to the
 // engine, which changes the data file first (saving or taking over the
 // feeds) and writes the other values only when that succeeded.
@@ -25,6 +25,7 @@ class SettingsDialog : public QDialog {
   QCheckBox* ExitOnCloseBox() const { return exitOnClose_; }
   QCheckBox* DefaultBrowserBox() const { return defaultBrowser_; }
   QCheckBox* NotificationBox() const { return notification_; }
+  QCheckBox* DesktopNotificationsBox() const { return desktopNotifications_; }
   edit::TextEdit* SecondsBox() const { return seconds_; }
   edit::TextEdit* DataFileBox() const { return dataFile_; }
 
@@ -41,6 +42,7 @@ class SettingsDialog : public QDialog {
   QCheckBox* exitOnClose_;
   QCheckBox* defaultBrowser_;
   QCheckBox* notification_;
+  QCheckBox* desktopNotifications_;
   edit::TextEdit* seconds_;
   edit::TextEdit* dataFile_;
 };

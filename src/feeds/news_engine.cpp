@@ -224,7 +224,8 @@ void NewsEngine::NoteFeedUpdated(int feedId) {
   std::lock_guard lock(mutex_);
   std::erase(recentFeeds_, feedId);
   recentFeeds_.push_back(feedId);
-  if (settings_.notification && observer_ && !observer_->ScreenSaverShowing()) NotifyIfNews(feedId);
+  const bool notifying = settings_.notification || settings_.desktopNotifications;
+  if (notifying && observer_ && !observer_->ScreenSaverShowing()) NotifyIfNews(feedId);
 }
 
 // The brief new-only view of a feed is empty exactly when a recognised feed

@@ -75,6 +75,8 @@ class NewsEngine {
   // could not be.
   Outcome LoadSettings();
   const NewsSettings& Settings() const { return settings_; }
+  // Before LoadSettings: see ReaderSettings::SetDesktopNotificationsDefault.
+  void SetDesktopNotificationsDefault(bool on) { store_.SetDesktopNotificationsDefault(on); }
   // The settings as the store now holds them, the data file excepted: that
   // stays the one the database uses.
   void ReloadSettings();
@@ -133,8 +135,9 @@ class NewsEngine {
   // the outcome says why.
   Outcome MergeDownload(const std::string& address, std::string_view text);
 
-  // Moves the feed to the end of RecentFeeds and, when notifications are on
-  // and the feed has news, asks the front end to show it.
+  // Moves the feed to the end of RecentFeeds and, when notifications (the
+  // window's or the desktop's) are on and the feed has news, asks the front
+  // end to show it.
   void NoteFeedUpdated(int feedId);
 
   // Driven by the front end's 500 ms timer; used only on that thread.

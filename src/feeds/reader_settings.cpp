@@ -14,6 +14,7 @@ constexpr char kNotification[] = "Notification";
 constexpr char kNotificationSeconds[] = "NotificationSeconds";
 constexpr char kDefaultBrowser[] = "DefaultBrowser";
 constexpr char kExitOnClose[] = "ExitOnClose";
+constexpr char kDesktopNotifications[] = "DesktopNotifications";
 constexpr char kMainWindow[] = "MainWindow";
 constexpr char kNotifyWindow[] = "NotifyWindow";
 constexpr char kViewerWindow[] = "ViewerWindow";
@@ -68,6 +69,7 @@ NewsSettings ReaderSettings::Read() const {
       ClampNotificationSeconds(store_.GetInt(kNotificationSeconds, kDefaultNotificationSeconds));
   settings.defaultBrowser = store_.GetInt(kDefaultBrowser, 1) != 0;
   settings.exitOnClose = store_.GetInt(kExitOnClose, 1) != 0;
+  settings.desktopNotifications = store_.GetInt(kDesktopNotifications, desktopNotificationsDefault_ ? 1 : 0) != 0;
   return settings;
 }
 
@@ -78,6 +80,7 @@ Outcome ReaderSettings::SetNotificationSeconds(int seconds) {
 }
 Outcome ReaderSettings::SetDefaultBrowser(bool on) { return store_.SetInt(kDefaultBrowser, on ? 1 : 0); }
 Outcome ReaderSettings::SetExitOnClose(bool on) { return store_.SetInt(kExitOnClose, on ? 1 : 0); }
+Outcome ReaderSettings::SetDesktopNotifications(bool on) { return store_.SetInt(kDesktopNotifications, on ? 1 : 0); }
 
 Outcome ReaderSettings::WriteChanges(const NewsSettings& current, const NewsSettings& wanted) {
   Outcome outcome = Outcome::Success();
@@ -87,6 +90,8 @@ Outcome ReaderSettings::WriteChanges(const NewsSettings& current, const NewsSett
   writeIf(wanted.defaultBrowser != current.defaultBrowser, [&] { return SetDefaultBrowser(wanted.defaultBrowser); });
   writeIf(wanted.exitOnClose != current.exitOnClose, [&] { return SetExitOnClose(wanted.exitOnClose); });
   writeIf(wanted.notification != current.notification, [&] { return SetNotification(wanted.notification); });
+  writeIf(wanted.desktopNotifications != current.desktopNotifications,
+          [&] { return SetDesktopNotifications(wanted.desktopNotifications); });
   writeIf(ClampNotificationSeconds(wanted.notificationSeconds) != current.notificationSeconds,
           [&] { return SetNotificationSeconds(wanted.notificationSeconds); });
   return outcome;

@@ -29,6 +29,9 @@ struct NewsSettings {
   int notificationSeconds = kDefaultNotificationSeconds;  // "NotificationSeconds", 1..300
   bool defaultBrowser = true;  // "DefaultBrowser": the desktop's browser, else x-www-browser
   bool exitOnClose = true;     // "ExitOnClose": closing the main dialog ends the program
+  // "DesktopNotifications": news goes to the desktop's notification service
+  // instead of the notification window.
+  bool desktopNotifications = false;
 
   friend bool operator==(const NewsSettings&, const NewsSettings&) = default;
 };
@@ -58,6 +61,10 @@ class ReaderSettings {
  public:
   explicit ReaderSettings(SettingsStore& store) : store_(store) {}
 
+  // "DesktopNotifications" when the store has none: the desktop decides it
+  // (on where the notification window cannot be placed near the tray).
+  void SetDesktopNotificationsDefault(bool on) { desktopNotificationsDefault_ = on; }
+
   // Every value, with its default where the store has none, the seconds
   // clamped to their range.
   NewsSettings Read() const;
@@ -69,6 +76,7 @@ class ReaderSettings {
   Outcome SetNotificationSeconds(int seconds);
   Outcome SetDefaultBrowser(bool on);
   Outcome SetExitOnClose(bool on);
+  Outcome SetDesktopNotifications(bool on);
   // Writes each value of wanted that differs from current; the first value
   // that could not be written ends it. The data file is not among them: it
   // changes only through NewsEngine::ChangeDataFile.
@@ -84,6 +92,7 @@ class ReaderSettings {
 
  private:
   SettingsStore& store_;
+  bool desktopNotificationsDefault_ = false;
 };
 
 }  // namespace vrel

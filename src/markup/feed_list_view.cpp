@@ -132,10 +132,15 @@ std::string NewCountBadge(int newItems) {
   return std::to_string(newItems);
 }
 
+std::string NewItemsText(int items) { return Counted(items, "new item", "new items"); }
+
+std::string NewItemsText(const NewItemTotals& totals) {
+  return NewItemsText(totals.items) + " in " + Counted(totals.feeds, "feed", "feeds");
+}
+
 std::string TrayTip(const NewItemTotals& totals) {
   if (totals.items <= 0) return kProgramName;
-  return std::string(kProgramName) + "\n" + Counted(totals.items, "new item", "new items") + " in " +
-         Counted(totals.feeds, "feed", "feeds");
+  return std::string(kProgramName) + "\n" + NewItemsText(totals);
 }
 
 std::string JoinStatusMessages(const std::vector<std::string>& messages) {

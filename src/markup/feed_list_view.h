@@ -39,6 +39,9 @@ std::string RenderFeedList(NewsEngine& engine);
 
 // The count painted on the tray icon: empty for none, "99+" past 99.
 std::string NewCountBadge(int newItems);
+// "1 new item", "3 new items"; with the feeds, "3 new items in 2 feeds".
+std::string NewItemsText(int items);
+std::string NewItemsText(const NewItemTotals& totals);
 // The tray icon's tip: the program's name, then "N new items in M feeds"
 // on a second line while there are any.
 std::string TrayTip(const NewItemTotals& totals);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDBusConnection>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -17,6 +18,8 @@
 #include "markup/feed_list_view.h"
 #include "markup/requests.h"
 #include "markup/widget/markup_view.h"
+#include "ui/desktop_notices.h"
+#include "ui/desktop_notifier.h"
 #include "ui/notify_dlg.h"
 #include "ui/thread_dlg.h"
 #include "ui/tray_badge.h"
@@ -48,11 +51,21 @@ class NewsDialog::Observer : public NewsObserver {
     QMetaObject::invokeMethod(&dialog_, [this, text] { dialog_.statusLine_->SetText(text, true); });
   }
   bool ScreenSaverShowing() override { return dialog_.screenSaverRunning_; }
-  void NotifyFeed(const XmlDoc& request) override { dialog_.notify_->PostDoc(request, TDM_SHOW); }
+  // Desktop notifications, when on, take the notification window's place.
+  void NotifyFeed(const XmlDoc& request) override {
+    if (!dialog_.engine_->Settings().desktopNotifications) return dialog_.notify_->PostDoc(request, TDM_SHOW);
+    const int feedId = LeadingInt(request.GetAttribute("feedid"));
+    QMetaObject::invokeMethod(&dialog_, [this, feedId] {
+      if (dialog_.desktopNotices_) dialog_.desktopNotices_->FeedBroughtNews(feedId);
+    });
+  }
   void DataFileReplaced() override {
     XmlDoc clear;
     clear.AddElement("CMD", "CLEAR");
     dialog_.notify_->PostDoc(clear, TDM_CLEAR);
+    QMetaObject::invokeMethod(&dialog_, [this] {
+      if (dialog_.desktopNotices_) dialog_.desktopNotices_->Clear();
+    });
   }
   void ShowView(const XmlDoc& request) override { dialog_.PostViewRequest(request); }
   void LinkQueued() override {
@@ -157,6 +170,8 @@ void NewsDialog::Initialise() {
   StartThreadWindows();
 
   engine_->SetStatusLine("Ready");
+  // Wayland lets no window place itself near the tray.
+  engine_->SetDesktopNotificationsDefault(QGuiApplication::platformName().startsWith("wayland"));
   engine_->Start();
   RebuildFeedList();
 
@@ -165,6 +180,7 @@ void NewsDialog::Initialise() {
       [this] { PostPollDownloads(); });
   timer_.start();
   CreateTrayIcon();
+  CreateDesktopNotices();
   LayOut();
   address_->setFocus();
   if (flags_.startScreenSaver) PostStartScreenSaver(flags_.previewHandle);
@@ -215,6 +231,14 @@ void NewsDialog::SaveState() {
     qWarning("vrel: the window positions could not be saved: %s", saved.Message().c_str());
   delete tray_;
   tray_ = nullptr;
+}
+
+void NewsDialog::SetNoticeService(std::unique_ptr<NoticeService> service) { noticeService_ = std::move(service); }
+
+void NewsDialog::CreateDesktopNotices() {
+  if (!noticeService_) noticeService_ = std::make_unique<DesktopNotifier>(QDBusConnection::sessionBus(), tray_);
+  desktopNotices_ = std::make_unique<DesktopNotices>(
+      *engine_, *noticeService_, [this](int feedId) { PostViewRequest(std::to_string(feedId), "NewOnly"); });
 }
 
 bool NewsDialog::SystemTrayAvailable() const { return QSystemTrayIcon::isSystemTrayAvailable(); }

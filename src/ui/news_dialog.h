@@ -32,6 +32,10 @@ namespace vrel {
 class BrowserLauncher;
 class DownloadSource;
 class LinkHandler;
+namespace ui {
+class DesktopNotices;
+class NoticeService;
+}  // namespace ui
 namespace edit {
 class TextEdit;
 }
@@ -130,6 +134,9 @@ class NewsDialog : public QDialog {
   // Before Run: what makes the full-screen and the preview screen saver
   // windows. Without it the dialog shows no screen saver.
   void SetScreenSaverWindows(ThreadDlgFactory makeSaver) { saverWindows_ = std::move(makeSaver); }
+  // Before Run: where desktop notifications go. Without it they go to the
+  // session bus's notification service, else to the tray icon.
+  void SetNoticeService(std::unique_ptr<NoticeService> service);
 
   // Initialises (settings, data file, window hosts, timer, tray) and runs
   // until "Exit" or a close that exits; returns the dialog's result. The
@@ -195,6 +202,7 @@ class NewsDialog : public QDialog {
  private:
   void CreateControls();
   void CreateTrayIcon();
+  void CreateDesktopNotices();
   void ShowTrayIconWhenPossible();
   void OnTrayActivated(int reason);
   QMenu* BuildTrayMenu();
@@ -250,6 +258,8 @@ class NewsDialog : public QDialog {
 
   // The hosted windows live as long as the engine they show.
   std::unique_ptr<CThreadDlgOwner> viewer_, notify_, saver_, preview_;
+  std::unique_ptr<NoticeService> noticeService_;
+  std::unique_ptr<DesktopNotices> desktopNotices_;  // made with the tray icon
   ThreadDlgFactory saverWindows_;
 
   XmlDoc currentLink_;  // the link last clicked in the feed list

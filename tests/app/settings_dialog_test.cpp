@@ -99,6 +99,20 @@ class SettingsDialogTest : public QObject {
     QVERIFY(!engine_->Settings().notification);
   }
 
+  // The box stands under "Notification Window " and Tab reaches it there.
+  void DesktopNotificationsAreSwitchedInTheirVisualPlace() {
+    SettingsDialog dialog(*engine_);
+    dialog.show();
+    QVERIFY(!dialog.DesktopNotificationsBox()->isChecked());
+    QCOMPARE(dialog.NotificationBox()->nextInFocusChain(), dialog.DesktopNotificationsBox());
+    QCOMPARE(dialog.DesktopNotificationsBox()->nextInFocusChain(), static_cast<QWidget*>(dialog.SecondsBox()));
+    QVERIFY(dialog.DesktopNotificationsBox()->geometry().top() > dialog.NotificationBox()->geometry().top());
+    dialog.DesktopNotificationsBox()->setChecked(true);
+    PressOk(dialog);
+    QCOMPARE(store_->GetString("DesktopNotifications"), std::string("1"));
+    QVERIFY(engine_->Settings().desktopNotifications);
+  }
+
   void OkComparesWithTheStoreNotWithStaleMemory() {
     SettingsDialog dialog(*engine_);  // filled with Notification on
     QVERIFY(store_->SetInt("Notification", 0).Ok());  // changed elsewhere meanwhile

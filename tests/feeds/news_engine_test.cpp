@@ -398,6 +398,15 @@ TEST(Notification, WaitsForTheScreenSaverAndFollowsTheSetting) {
   EXPECT_EQ(f.engine.RecentFeeds(), (std::vector<int>{1, 2}));
 }
 
+TEST(Notification, DesktopNotificationsAnnounceWithoutTheWindow) {
+  EngineFixture f;
+  ASSERT_TRUE(f.settings.SetInt("Notification", 0));
+  ASSERT_TRUE(f.settings.SetInt("DesktopNotifications", 1));
+  ASSERT_TRUE(f.engine.LoadSettings());
+  ASSERT_TRUE(f.engine.MergeDownload("http://a/", Rss("one")));
+  EXPECT_EQ(f.observer.notifications.size(), 1u);
+}
+
 TEST(IniSettings, SharesTheFileWithOtherSections) {
   TempDir dir;
   const std::string path = dir.Path("conf/vrel.conf");

@@ -45,6 +45,19 @@ TEST(ReaderSettings, ValuesHaveTheirDefaultsAndRanges) {
   EXPECT_EQ(store.GetString("ExitOnClose"), "0");
 }
 
+TEST(ReaderSettings, DesktopNotificationsDefaultComesFromTheDesktopAndAStoredValueWins) {
+  MemorySettingsStore store;
+  ReaderSettings settings(store);
+  EXPECT_FALSE(settings.Read().desktopNotifications);
+  settings.SetDesktopNotificationsDefault(true);
+  EXPECT_TRUE(settings.Read().desktopNotifications);
+  NewsSettings wanted = settings.Read();
+  wanted.desktopNotifications = false;
+  ASSERT_TRUE(settings.WriteChanges(settings.Read(), wanted));
+  EXPECT_EQ(store.GetString("DesktopNotifications"), "0");
+  EXPECT_FALSE(settings.Read().desktopNotifications);
+}
+
 TEST(ReaderSettings, WriteChangesWritesOnlyWhatDiffers) {
   MemorySettingsStore store;
   ReaderSettings settings(store);
@@ -57,6 +70,7 @@ TEST(ReaderSettings, WriteChangesWritesOnlyWhatDiffers) {
   EXPECT_EQ(store.GetString("NotificationSeconds"), "300");
   EXPECT_FALSE(store.Read("ExitOnClose"));
   EXPECT_FALSE(store.Read("DefaultBrowser"));
+  EXPECT_FALSE(store.Read("DesktopNotifications"));
   EXPECT_FALSE(store.Read("DataFile"));
 }
 

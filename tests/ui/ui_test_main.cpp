@@ -11,5 +11,6 @@ int main(int argc, char** argv) {
   failures += vrel::test::RunFeedSettingsTests(argc, argv);
   failures += vrel::test::RunWindowPlacementTests(argc, argv);
   failures += vrel::test::RunRefreshThrottleTests(argc, argv);
+  failures += vrel::test::RunNewsNoticeTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

@@ -48,5 +48,6 @@ int RunNotifyTests(int argc, char** argv);
 int RunFeedSettingsTests(int argc, char** argv);
 int RunWindowPlacementTests(int argc, char** argv);
 int RunRefreshThrottleTests(int argc, char** argv);
+int RunNewsNoticeTests(int argc, char** argv);
 
 }  // namespace vrel::test
