@@ -1,10 +1,10 @@
 #include "feeds/asked_schedule.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
 #include "feeds/time_stamp.h"
+#include "net/ascii_text.h"
 #include "xml/xml_doc.h"
 
 namespace vrel {
@@ -24,29 +24,16 @@ struct SyndicationPeriod {
 constexpr SyndicationPeriod kSyndicationPeriods[] = {
     {"hourly", kHour}, {"daily", kDay}, {"weekly", 7 * kDay}, {"monthly", 30 * kDay}, {"yearly", 365 * kDay}};
 
-std::string_view Trimmed(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 // A count of whole digits; -1 for anything else.
 int64_t Count(std::string_view text) {
-  text = Trimmed(text);
+  text = TrimAscii(text);
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string_view::npos) return -1;
   return LeadingInt(text);
 }
 
 int DayIndex(std::string_view name) {
   for (int day = 0; day < 7; ++day)
-    if (SameNoCase(Trimmed(name), kDayNames[day])) return day;
+    if (EqualsNoCase(TrimAscii(name), kDayNames[day])) return day;
   return -1;
 }
 
@@ -80,18 +67,18 @@ class AskReader {
     const std::string_view local = LocalName(name);
     if (name == "ttl") {
       if (const int64_t minutes = Count(doc_.GetContent(element)); minutes > 0) ttl_ = minutes * kMinute;
-    } else if (SameNoCase(name, "skipHours")) {
+    } else if (EqualsNoCase(name, "skipHours")) {
       ForEachChildText(element, "hour", [&](std::string_view text) {
         if (const int64_t hour = Count(text); hour >= 0 && hour <= 24) skips_.skipHours |= 1u << (hour % 24);
       });
-    } else if (SameNoCase(name, "skipDays")) {
+    } else if (EqualsNoCase(name, "skipDays")) {
       ForEachChildText(element, "day", [&](std::string_view text) {
         if (const int day = DayIndex(text); day >= 0) skips_.skipDays |= 1u << day;
       });
     } else if (HasPrefix(name) && local == "updatePeriod") {
       const std::string word = doc_.GetContent(element);
       for (const SyndicationPeriod& period : kSyndicationPeriods)
-        if (SameNoCase(Trimmed(word), period.word)) syndicationPeriod_ = period.seconds;
+        if (EqualsNoCase(TrimAscii(word), period.word)) syndicationPeriod_ = period.seconds;
     } else if (HasPrefix(name) && local == "updateFrequency") {
       if (const int64_t frequency = Count(doc_.GetContent(element)); frequency > 0) syndicationFrequency_ = frequency;
     }

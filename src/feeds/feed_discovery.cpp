@@ -15,12 +15,6 @@ namespace {
 constexpr std::string_view kSpace = " \t\r\n\f";
 constexpr std::string_view kFeedTypes[] = {"application/rss+xml", "application/atom+xml", "application/feed+json"};
 
-std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(kSpace);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
-}
-
 // Where the end tag "</name" of a script or style element begins, searching
 // from at; the end of the text when there is none.
 size_t FindEndTag(std::string_view text, size_t at, const std::string& name) {
@@ -116,7 +110,7 @@ bool IsAlternate(std::string_view rel) {
 }
 
 bool IsFeedLink(const HtmlTag& tag) {
-  if (!IsAlternate(tag.Attribute("rel")) || Trimmed(tag.Attribute("href")).empty()) return false;
+  if (!IsAlternate(tag.Attribute("rel")) || TrimAscii(tag.Attribute("href")).empty()) return false;
   const std::string type = MediaType(tag.Attribute("type"));
   for (const std::string_view feedType : kFeedTypes)
     if (type == feedType) return true;
@@ -147,10 +141,10 @@ std::string FindFeedLink(std::string_view page, const std::string& pageUrl) {
     if (tag.name == "script" || tag.name == "style") {
       at = FindEndTag(page, at, tag.name);
     } else if (tag.name == "base" && !tag.Attribute("href").empty()) {
-      const std::string resolved = ResolveUrl(pageUrl, std::string(Trimmed(tag.Attribute("href"))));
+      const std::string resolved = ResolveUrl(pageUrl, std::string(TrimAscii(tag.Attribute("href"))));
       if (!resolved.empty()) base = resolved;
     } else if (tag.name == "link" && IsFeedLink(tag)) {
-      const std::string address = ResolveUrl(base, std::string(Trimmed(tag.Attribute("href"))));
+      const std::string address = ResolveUrl(base, std::string(TrimAscii(tag.Attribute("href"))));
       if (MayFollowLink(pageUrl, address)) return address;
     }
   }

@@ -5,19 +5,10 @@
 
 #include "feeds/control_chars.h"
 #include "feeds/feed_database.h"
+#include "net/ascii_text.h"
 
 namespace vrel {
 namespace {
-
-constexpr char kBlanks[] = " \t\r\n";
-
-std::string_view Trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 // Negative, 0 or positive as a sorts before, with or after b, ignoring letter case.
 int CompareIgnoringCase(std::string_view a, std::string_view b) {
@@ -41,7 +32,7 @@ std::vector<std::string> FolderParts(std::string_view folder) {
   size_t start = 0;
   while (start <= folder.size()) {
     const size_t slash = std::min(folder.find('/', start), folder.size());
-    const std::string_view part = Trimmed(folder.substr(start, slash - start));
+    const std::string_view part = TrimAscii(folder.substr(start, slash - start));
     if (!part.empty()) parts.emplace_back(part);
     start = slash + 1;
   }

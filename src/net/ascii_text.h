@@ -15,6 +15,21 @@ inline std::string LowerAsciiText(std::string_view text) {
   return lower;
 }
 
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
+// text without the blanks, tabs and line ends at either end.
+inline std::string_view TrimAscii(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r\n\f";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
 inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i)
@@ -24,11 +39,7 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 
 // "Text/HTML; charset=utf-8" as "text/html".
 inline std::string MediaType(std::string_view contentType) {
-  contentType = contentType.substr(0, contentType.find(';'));
-  constexpr std::string_view kBlanks = " \t\r\n\f";
-  const size_t first = contentType.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return LowerAsciiText(contentType.substr(first, contentType.find_last_not_of(kBlanks) - first + 1));
+  return LowerAsciiText(TrimAscii(contentType.substr(0, contentType.find(';'))));
 }
 
 }  // namespace vrel

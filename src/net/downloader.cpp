@@ -681,13 +681,6 @@ int64_t ParseRetryAfter(std::string_view value, std::time_t now) {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 // A Cache-Control directive such as max-age=60: its value (quotes dropped;
 // empty for a directive without one) when it is there, none when it is not.
 std::optional<std::string_view> Directive(std::string_view directives, std::string_view name) {
@@ -696,9 +689,9 @@ std::optional<std::string_view> Directive(std::string_view directives, std::stri
     const std::string_view directive = directives.substr(0, comma);
     directives.remove_prefix(comma == std::string_view::npos ? directives.size() : comma + 1);
     const size_t equals = directive.find('=');
-    if (LowerAsciiText(TrimBlanks(directive.substr(0, equals))) != name) continue;
+    if (LowerAsciiText(TrimAscii(directive.substr(0, equals))) != name) continue;
     if (equals == std::string_view::npos) return std::string_view();
-    std::string_view value = TrimBlanks(directive.substr(equals + 1));
+    std::string_view value = TrimAscii(directive.substr(equals + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
     return value;
   }
@@ -718,9 +711,9 @@ int64_t ParseFreshLifetime(std::string_view cacheControl, std::string_view expir
   if (Directive(cacheControl, "no-store") || Directive(cacheControl, "no-cache")) return 0;
   if (const std::optional<std::string_view> maxAge = Directive(cacheControl, "max-age"))
     return maxAge->find_first_not_of("0123456789") == std::string_view::npos ? std::max<int64_t>(ParseRetryAfter(*maxAge, now), 0) : 0;
-  const std::optional<std::time_t> expiry = HttpDate(TrimBlanks(expires));
+  const std::optional<std::time_t> expiry = HttpDate(TrimAscii(expires));
   if (!expiry) return 0;
-  const std::time_t from = HttpDate(TrimBlanks(date)).value_or(now);
+  const std::time_t from = HttpDate(TrimAscii(date)).value_or(now);
   return std::clamp<int64_t>(*expiry - from, 0, kMaxRetryAfterSeconds);
 }
 
